@@ -1,0 +1,43 @@
+#include "engine/EffectRegistry.h"
+
+#include <cstring>
+#include <iterator>
+
+#include "effects/FX_Flash.h"
+#include "effects/FX_Null.h"
+
+namespace {
+
+template <class T>
+std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(demo); }
+
+// Registration order.  Effects not yet written simply are not in the table;
+// the script parser drops lines naming them.
+constexpr EffectFactory kRegistrationOrder[] = {
+    make<FX_Null>,         // "Null"
+    make<FX_Flash>,        // "Flash"
+};
+
+}  // namespace
+
+EffectRegistry::EffectRegistry()
+    : order_(std::begin(kRegistrationOrder), std::end(kRegistrationOrder)) {}
+
+EffectRegistry& EffectRegistry::instance() {
+    static EffectRegistry registry;
+    return registry;
+}
+
+void EffectRegistry::registerAll(DemoContext& demo) {
+    for (EffectFactory factory : order_) add(factory(demo));
+}
+
+void EffectRegistry::add(std::unique_ptr<IEffect> effect) { effects_.push_back(std::move(effect)); }
+
+IEffect* EffectRegistry::find(const char* name) const {
+    for (const auto& effect : effects_)
+        if (std::strcmp(effect->name, name) == 0) return effect.get();
+    return nullptr;
+}
+
+void EffectRegistry::releaseAll() { effects_.clear(); }

@@ -1,0 +1,31 @@
+// The timeline script "hlv.txt": music name, loading-screen pictures and the
+// schedule of effects with their windows of music time.
+#pragma once
+
+#include <cstdint>
+
+class DataFileService;
+class EffectRegistry;
+class IEffect;
+
+struct TimelineEntry {
+    IEffect* effect = nullptr;   // none ends the schedule; not owned
+    uint32_t start = 0;          // ms of music time; the window opens after it
+    uint32_t end = 0;            // ms of music time; the window closes at it
+};
+
+constexpr int kScheduleRows = 256;      // the last row always stays the terminator
+constexpr int kNameLength = 260;        // music and picture names, with the NUL
+
+struct Schedule {
+    TimelineEntry entries[kScheduleRows] = {};   // script order, never sorted
+    int  scheduleCount = 0;                       // rows filled so far
+    char musicName[kNameLength] = {};
+    char imageSlots[2][kNameLength] = {};         // slot 0: background, slot 1: over it
+};
+
+// Parses the script into schedule.  False when the first line is not the
+// "INI_01" header (then nothing is filled); true otherwise, including a script
+// that cannot be found (nothing filled either).
+bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& files,
+                const EffectRegistry& registry);

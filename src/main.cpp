@@ -1,0 +1,26 @@
+// The show: no command line.  Start-up runs in a fixed order and shutdown in
+// reverse; the engine owns everything between.
+#include <cstdio>
+
+#include "engine/DemoClock.h"
+#include "engine/EffectRegistry.h"
+#include "engine/Engine.h"
+#include "platform/GlWindow.h"
+#include "resources/DataFile.h"
+
+int main() {
+    DemoContext demo;
+    DataFileService& files = DataFileService::instance();
+    files.init();
+    demo.files = &files;
+
+    GlWindow window;
+    WallClock clock;
+    Engine engine(demo, EffectRegistry::instance(), clock, window);
+    try {
+        return engine.run();
+    } catch (const FatalError& error) {
+        std::fprintf(stderr, "halvoren: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,181 @@
+#include "platform/GlWindow.h"
+
+#include <cstdio>
+
+#include <epoxy/gl.h>
+
+namespace {
+
+constexpr int kWindowedX = 10, kWindowedY = 10;     // where a windowed show opens
+constexpr int kDepthBits = 24;
+constexpr int kProbeWidth = 320, kProbeHeight = 240;
+constexpr int kSampleCounts[4] = {2, 4, 8, 16};
+
+bool startVideo() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    std::fprintf(stderr, "halvoren: cannot start the video system: %s\n", SDL_GetError());
+    return false;
+}
+
+Uint32 pixelFormatFor(int bitsPerPixel) {
+    switch (bitsPerPixel) {
+        case 16: return SDL_PIXELFORMAT_RGB565;
+        case 24: return SDL_PIXELFORMAT_RGB888;
+        default: return SDL_PIXELFORMAT_ARGB8888;
+    }
+}
+
+void requestOrdinaryFormat(int bitsPerPixel) {
+    const int channel = (bitsPerPixel & 0xFF) >= 24 ? 8 : 5;
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, channel);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, kDepthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+}
+
+}  // namespace
+
+GlWindow::~GlWindow() { destroyContext(); }
+
+bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
+    if (!videoStarted_) {
+        if (!startVideo()) return false;
+        videoStarted_ = true;
+    }
+    fullscreen_ = choice.fullscreen;
+    setPixelFormat(choice);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    int x = kWindowedX, y = kWindowedY;
+    if (fullscreen_) {
+        flags |= SDL_WINDOW_FULLSCREEN;
+        x = y = 0;
+    }
+    window_ = SDL_CreateWindow(title, x, y, choice.width, choice.height, flags);
+    if (!window_) {
+        std::fprintf(stderr, "halvoren: cannot create the window: %s\n", SDL_GetError());
+        return false;
+    }
+    if (fullscreen_) {
+        SDL_DisplayMode mode = {pixelFormatFor(choice.bitsPerPixel), choice.width, choice.height,
+                                choice.refreshRate, nullptr};
+        if (SDL_SetWindowDisplayMode(window_, &mode) != 0 ||
+            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
+            std::fprintf(stderr, "halvoren: cannot switch to %dx%d at %d Hz: %s\n", choice.width,
+                         choice.height, choice.refreshRate, SDL_GetError());
+            return false;
+        }
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+    SDL_RaiseWindow(window_);
+    if (!createContext(choice)) {
+        std::fprintf(stderr, "halvoren: cannot create the GL context: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+void GlWindow::setPixelFormat(const DisplayChoice& choice) {
+    requestOrdinaryFormat(choice.bitsPerPixel);
+    const int samples = lookupMultisampleFormat(choice.samples);
+    if (samples) {
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
+    }
+}
+
+bool GlWindow::createContext(const DisplayChoice& choice) {
+    context_ = SDL_GL_CreateContext(window_);
+    if (!context_) return false;
+    SDL_GL_MakeCurrent(window_, context_);
+    // Adaptive vsync where the driver has it, plain vsync otherwise: no
+    // tearing and no busy GPU; motion comes from the clock either way.
+    if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+    glViewport(0, 0, choice.width, choice.height);
+    glEnable(GL_MULTISAMPLE);
+    return true;
+}
+
+bool GlWindow::ensureGlew() {
+    if (glewReady_) return true;
+    if (!context_ || !epoxy_has_gl_extension("GL_ARB_multitexture")) return false;
+    glewReady_ = true;
+    return true;
+}
+
+void GlWindow::pollEvents(Engine& engine) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        if (event.type == SDL_KEYDOWN) {
+            engine.onKeyDown(event.key.keysym.sym == SDLK_ESCAPE ? kKeyEscape : int(event.key.keysym.sym));
+        } else if (event.type == SDL_QUIT ||
+                   (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            engine.onDestroy();
+        }
+    }
+}
+
+void GlWindow::presentFrame() {
+    if (window_) SDL_GL_SwapWindow(window_);
+}
+
+void GlWindow::destroyContext() {
+    if (window_ && fullscreen_) {
+        SDL_SetWindowFullscreen(window_, 0);   // restores the desktop mode
+        SDL_ShowCursor(SDL_ENABLE);
+    }
+    fullscreen_ = false;
+    if (context_) {
+        SDL_GL_MakeCurrent(window_, nullptr);
+        SDL_GL_DeleteContext(context_);
+        context_ = nullptr;
+    }
+    if (window_) {
+        SDL_DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    if (videoStarted_) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoStarted_ = false;
+    }
+}
+
+int GlWindow::lookupMultisampleFormat(int count) const {
+    for (int i = 0; i < 4; ++i)
+        if (kSampleCounts[i] == count) return multisampleFormats_[i];
+    return 0;
+}
+
+int GlWindow::probeMultisample() {
+    if (!startVideo()) return 0;
+    int best = 0;
+    for (int i = 0; i < 4; ++i) {
+        requestOrdinaryFormat(32);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, kSampleCounts[i]);
+        SDL_Window* probe = SDL_CreateWindow("", 0, 0, kProbeWidth, kProbeHeight,
+                                             SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (!probe) continue;
+        if (SDL_GLContext context = SDL_GL_CreateContext(probe)) {
+            int buffers = 0, samples = 0;
+            SDL_GL_GetAttribute(SDL_GL_MULTISAMPLEBUFFERS, &buffers);
+            SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &samples);
+            if (buffers >= 1 && samples >= kSampleCounts[i]) {
+                multisampleFormats_[i] = kSampleCounts[i];
+                best = kSampleCounts[i];
+            }
+            SDL_GL_MakeCurrent(probe, nullptr);
+            SDL_GL_DeleteContext(context);
+        }
+        SDL_DestroyWindow(probe);
+    }
+    requestOrdinaryFormat(32);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return best;
+}

@@ -1,0 +1,63 @@
+// Helpers shared by every test program: throw-away data folders and a
+// headless GL context (SDL's offscreen driver on Mesa's llvmpipe).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/DemoTypes.h"
+#include "platform/GlWindow.h"
+
+namespace hlvtest {
+
+// A fresh folder under the system's temp dir, removed with the object.
+// Files written through it land in <root>/data/, where DataFileService looks.
+class TempDataFolder {
+public:
+    TempDataFolder();
+    ~TempDataFolder();
+    TempDataFolder(const TempDataFolder&) = delete;
+    TempDataFolder& operator=(const TempDataFolder&) = delete;
+
+    // The folder holding data/ and data.dat (ends with '/').
+    const std::string& root() const { return root_; }
+    // Writes <root>/data/<name>, making sub-folders as needed.
+    void write(const std::string& name, const std::string& bytes) const;
+    void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
+    // Writes <root>/<path> (for archives beside data/).
+    void writeRoot(const std::string& path, const std::vector<uint8_t>& bytes) const;
+
+private:
+    std::string root_;
+};
+
+// A real window and GL context on the offscreen video driver.  The context
+// stays current for the object's life.
+class HeadlessGl {
+public:
+    explicit HeadlessGl(int width = 64, int height = 48);
+    ~HeadlessGl();
+
+    bool ok() const { return ok_; }
+    int width() const { return choice_.width; }
+    int height() const { return choice_.height; }
+    const DisplayChoice& choice() const { return choice_; }
+    GlWindow& window() { return window_; }
+
+    // The back buffer as RGBA bytes, top row first.
+    std::vector<uint8_t> readPixels() const;
+    // One pixel (x from the left, y from the top) as 0xRRGGBBAA.
+    uint32_t pixel(int x, int y) const;
+
+private:
+    DisplayChoice choice_;
+    GlWindow      window_;
+    bool          ok_ = false;
+};
+
+// Skips the current test when no GL context could be made.
+#define HLV_REQUIRE_GL(gl) \
+    if (!(gl).ok()) GTEST_SKIP() << "no headless GL context"
+
+}  // namespace hlvtest
