@@ -1,0 +1,23 @@
+// Full-screen picture layers that frame a scene: a background drawn before
+// it, and a foreground cut in over it through a mask.
+#pragma once
+
+#include <cstdint>
+
+class DataFileService;
+
+struct LayerSet {
+    uint32_t background = 0;   // GL texture names, alive until the process ends
+    uint32_t foreground = 0;
+    uint32_t mask = 0;
+};
+
+// Loads "layers/<n>_mascara.png", "layers/<n>_damunt.png", "layers/<n>_fondo.png".
+void loadLayerSet(LayerSet& set, int n, DataFileService& files);
+
+// The background over the whole viewport, blended as the caller left blending.
+void drawBackground(const LayerSet& set);
+
+// frame = frame * mask + foreground.  Both draws leave the GL state, both
+// matrices and the matrix mode (GL_MODELVIEW) as they found them.
+void drawOverlay(const LayerSet& set);
