@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include <epoxy/gl.h>
+#include <IL/il.h>
 
 namespace fs = std::filesystem;
 
@@ -35,6 +36,44 @@ void TempDataFolder::write(const std::string& name, const std::vector<uint8_t>& 
 
 void TempDataFolder::write(const std::string& name, const std::string& bytes) const {
     write(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+void TempDataFolder::writePicture(const std::string& name, int width, int height, int channels,
+                                  const std::vector<uint8_t>& pixels) const {
+    ilInit();
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    // DevIL keeps rows bottom-up unless told otherwise; our pixels are top-down.
+    ilTexImage(ILuint(width), ILuint(height), 1, ILubyte(channels), channels == 4 ? IL_RGBA : IL_RGB,
+               IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data()));
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
+    const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
+    const ILuint capacity = ILuint(pixels.size() * 2 + 4096);
+    std::vector<uint8_t> encoded(capacity);
+    const ILuint written = ilSaveL(jpeg ? IL_JPG : IL_PNG, encoded.data(), capacity);
+    ilDeleteImages(1, &image);
+    encoded.resize(written);
+    write(name, encoded);
+}
+
+void TempDataFolder::writeSolidPicture(const std::string& name, int width, int height, int channels,
+                                       uint32_t rgba) const {
+    std::vector<uint8_t> pixels(size_t(width) * height * channels);
+    const uint8_t c[4] = {uint8_t(rgba >> 24), uint8_t(rgba >> 16), uint8_t(rgba >> 8), uint8_t(rgba)};
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = c[i % channels];
+    writePicture(name, width, height, channels, pixels);
+}
+
+void TempDataFolder::writeScript(const std::vector<std::string>& fxLines, const std::string& music) const {
+    writeSolidPicture("slot0.png", 16, 16, 3, 0x203040FFu);
+    writeSolidPicture("slot1.png", 16, 16, 4, 0xFFFFFF00u);
+    std::string text = "INI_01\n";
+    if (!music.empty()) text += "MUSIC " + music + "\n";
+    text += "LOADIMAGE 0 slot0.png\nLOADIMAGE 1 slot1.png\n";
+    for (const std::string& line : fxLines) text += line + "\n";
+    text += "END_01\n";
+    write("hlv.txt", text);
 }
 
 HeadlessGl::HeadlessGl(int width, int height) {

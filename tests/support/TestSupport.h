@@ -28,6 +28,18 @@ public:
     // Writes <root>/<path> (for archives beside data/).
     void writeRoot(const std::string& path, const std::vector<uint8_t>& bytes) const;
 
+    // Writes <root>/data/<name> as a PNG (or a JPEG when the name ends in
+    // ".jpg") of width x height pixels; pixels are top row first, R G B (A),
+    // channels 3 or 4.
+    void writePicture(const std::string& name, int width, int height, int channels,
+                      const std::vector<uint8_t>& pixels) const;
+    // A picture of one colour (0xRRGGBBAA; alpha used only with 4 channels).
+    void writeSolidPicture(const std::string& name, int width, int height, int channels,
+                           uint32_t rgba) const;
+    // A script "hlv.txt" with the two loading-screen pictures made and named,
+    // followed by the given FXTIME lines (e.g. "FXTIME Flash 0 1000").
+    void writeScript(const std::vector<std::string>& fxLines, const std::string& music = "") const;
+
 private:
     std::string root_;
 };
