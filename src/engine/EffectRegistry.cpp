@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
 #include "effects/FX_Null.h"
 
@@ -16,6 +17,7 @@ std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(de
 constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
+    make<FX_Final>,        // "Final"
 };
 
 }  // namespace
