@@ -5,6 +5,7 @@
 #include "engine/EffectRegistry.h"
 #include "engine/LoadingScreen.h"
 #include "resources/DataFile.h"
+#include "resources/Image.h"
 
 namespace {
 constexpr const char* kWindowTitle = "Halvoren / Tarnwell";
@@ -18,6 +19,7 @@ int Engine::run(const char* scriptName) {
     display_.ensureGlew();
     registry_.registerAll(demo_);
     loadScript(schedule, scriptName, *demo_.files, registry_);
+    loadImageSlots(schedule, *demo_.files, imageSlotTextures);
 
     pumpMessage();
     for (;;) {
