@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 class IEffect {
 public:
     explicit IEffect(const char* registeredName) {
-        std::strncpy(name, registeredName, sizeof(name) - 1);
+        const size_t n = std::min(std::strlen(registeredName), sizeof(name) - 1);
+        std::memcpy(name, registeredName, n);
     }
     virtual ~IEffect() = default;
 

@@ -1,0 +1,251 @@
+// The frame loop driven by a scripted clock and recording effects, on a real
+// headless GL context (the loop clears and the loading screen draws).
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "effects/FX_Flash.h"
+#include "effects/FX_Null.h"
+#include "engine/EffectRegistry.h"
+#include "engine/Engine.h"
+#include "resources/DataFile.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+// Everything the effects and devices did, in order.
+Log* gLog = nullptr;
+void note(const std::string& s) { gLog->push_back(s); }
+
+class RecordingEffect : public IEffect {
+public:
+    explicit RecordingEffect(const char* name) : IEffect(name) {}
+    void render(uint32_t t, uint32_t delta) override {
+        note(std::string(name) + ".render(" + std::to_string(t) + "," + std::to_string(delta) + ")");
+    }
+    void start() override { note(std::string(name) + ".start"); }
+    void init() override { note(std::string(name) + ".init"); }
+    void release() override { note(std::string(name) + ".release"); }
+};
+
+template <char... Name>
+std::unique_ptr<IEffect> recording(DemoContext&) {
+    static const char name[] = {Name..., '\0'};
+    return std::make_unique<RecordingEffect>(name);
+}
+
+// Returns the scripted times in turn, repeating the last one.
+class ScriptedClock : public IDemoClock {
+public:
+    std::vector<uint32_t> times;
+    size_t next = 0;
+    void startMusic(const char*) override { note("music.start"); }
+    uint32_t readClock() override {
+        uint32_t t = times.empty() ? 0 : times[std::min(next, times.size() - 1)];
+        ++next;
+        return t;
+    }
+    void stopSong() override { note("music.stop"); }
+    void closeMusic() override { note("music.close"); }
+};
+
+// A real offscreen window; events can be injected before a given frame.
+class ScriptedDisplay : public IDisplay {
+public:
+    hlvtest::HeadlessGl* gl = nullptr;
+    int frames = 0;                                   // presented so far
+    std::function<void(Engine&, int frame)> events;   // called on every poll
+    std::function<void(int frame)> onPresent;
+
+    bool createWindow(const char*, const DisplayChoice&) override { return gl->ok(); }
+    void pollEvents(Engine& engine) override {
+        if (events) events(engine, frames);
+    }
+    void presentFrame() override {
+        if (onPresent) onPresent(frames);
+        ++frames;
+    }
+    void destroyContext() override { note("display.destroy"); }
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { gLog = &log; }
+    void TearDown() override { gLog = nullptr; }
+
+    // Runs a whole show over the given FXTIME lines with the scripted times.
+    int runShow(const std::vector<std::string>& lines, std::vector<uint32_t> times,
+                std::vector<EffectFactory> table = {recording<'A'>, recording<'B'>, recording<'C'>}) {
+        folder.writeScript(lines);
+        files = std::make_unique<DataFileService>(folder.root());
+        files->init();
+        demo.files = files.get();
+        registry = std::make_unique<EffectRegistry>(std::move(table));
+        clock.times = std::move(times);
+        display.gl = &gl;
+        engine = std::make_unique<Engine>(demo, *registry, clock, display);
+        return engine->run();
+    }
+
+    // The log from the music start on, without the loading part.
+    Log showLog() const {
+        auto it = std::find(log.begin(), log.end(), "music.start");
+        return Log(it == log.end() ? log.end() : it + 1, log.end());
+    }
+
+    Log log;
+    hlvtest::HeadlessGl gl{32, 24};
+    hlvtest::TempDataFolder folder;
+    std::unique_ptr<DataFileService> files;
+    DemoContext demo;
+    std::unique_ptr<EffectRegistry> registry;
+    ScriptedClock clock;
+    ScriptedDisplay display;
+    std::unique_ptr<Engine> engine;
+};
+
+TEST_F(EngineTest, SingleEntryStartsRendersAndEndsAtItsEnd) {
+    HLV_REQUIRE_GL(gl);
+    EXPECT_EQ(0, runShow({"FXTIME A 0 1000"}, {0, 400, 999, 1000, 1200}));
+    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(0,0)", "A.render(400,400)", "A.render(999,599)",
+                              "music.close", "A.release", "display.destroy"}));
+    EXPECT_EQ(4u, clock.next) << "the frame that reaches the end is the last one";
+}
+
+TEST_F(EngineTest, OverlappingEntryDrawsOverAndCurrentRestarts) {
+    HLV_REQUIRE_GL(gl);
+    runShow({"FXTIME A 0 5000", "FXTIME B 4000 6000"}, {4500, 4600, 5000, 6000});
+    const Log expected = {
+        "A.start", "A.render(4500,4500)", "B.start", "B.render(4500,4500)",
+        "A.start", "A.render(4600,100)", "B.start", "B.render(4600,100)",
+        // The cut to B with restartCurrent still set: B starts twice.
+        "B.start", "B.start", "B.render(5000,400)",
+        "music.close", "A.release", "B.release", "display.destroy"};
+    EXPECT_EQ(showLog(), expected);
+}
+
+TEST_F(EngineTest, OverlapWindowIsOpenAtStartAndClosedAtEnd) {
+    HLV_REQUIRE_GL(gl);
+    // At 1000, B's window (1000, 2000] is not open yet and C's (500, 1000] still is.
+    runShow({"FXTIME A 0 9000", "FXTIME B 1000 2000", "FXTIME C 500 1000"}, {1000, 9000});
+    const Log got = showLog();
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(Log(got.begin(), got.begin() + 4),
+              (Log{"A.start", "A.render(1000,1000)", "C.start", "C.render(1000,1000)"}));
+}
+
+TEST_F(EngineTest, ShowGoesOnAt168500AndEndsAt168501) {
+    HLV_REQUIRE_GL(gl);
+    runShow({"FXTIME A 0 200000"}, {168500, 168501, 170000});
+    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(168500,168500)", "music.stop", "music.close",
+                              "A.release", "display.destroy"}));
+}
+
+TEST_F(EngineTest, StalledClockAdvancesOneEntryPerFrame) {
+    HLV_REQUIRE_GL(gl);
+    runShow({"FXTIME A 0 100", "FXTIME B 100 200", "FXTIME C 200 1000"}, {0, 500, 510, 1000});
+    const Log expected = {
+        "A.start", "A.render(0,0)",
+        // 500: A is over; B becomes current for one frame although it is over
+        // too, and C's window is open, so C draws over it.
+        "B.start", "B.render(500,500)", "C.start", "C.render(500,500)",
+        // 510: the cut to C, with the restart that C's overlap left pending.
+        "C.start", "C.start", "C.render(510,10)",
+        "music.close", "A.release", "B.release", "C.release", "display.destroy"};
+    EXPECT_EQ(showLog(), expected);
+}
+
+TEST_F(EngineTest, CutResetsTheSharedAngles) {
+    HLV_REQUIRE_GL(gl);
+    SharedAngles seen{1, 1, 1};
+    display.onPresent = [&](int) { seen = demo.angles; };
+    demo.angles = {10, 20, 30};
+    runShow({"FXTIME A 0 100", "FXTIME B 100 200"}, {50, 150, 300});
+    EXPECT_EQ(0.0f, seen.angleX);
+    EXPECT_EQ(0.0f, seen.angleY);
+    EXPECT_EQ(0.0f, seen.angleZ);
+}
+
+TEST_F(EngineTest, EffectScheduledThriceIsInitialisedAndReleasedOnce) {
+    HLV_REQUIRE_GL(gl);
+    std::vector<float> progress;
+    display.events = [&](Engine& e, int) { if (!e.cursor()) progress.push_back(e.loadProgress); };
+    runShow({"FXTIME A 0 10", "FXTIME B 10 20", "FXTIME A 20 30", "FXTIME A 30 40"}, {100});
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), "A.init"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), "A.release"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), "B.init"));
+    // One poll before the pass, then one per distinct effect.
+    ASSERT_EQ(3u, progress.size());
+    EXPECT_FLOAT_EQ(-0.806f, progress[0]);
+    EXPECT_FLOAT_EQ(float(-0.806 + 0.0822), progress[1]);
+    EXPECT_FLOAT_EQ(float(float(-0.806 + 0.0822) + 0.0822), progress[2]);
+}
+
+TEST_F(EngineTest, EffectWithEmptyNameIsNeverInitialisedOrReleased) {
+    EffectRegistry none{std::vector<EffectFactory>{}};
+    RecordingEffect nameless("");
+    RecordingEffect named("A");
+    Engine bare(demo, none, clock, display);
+    bare.schedule.entries[0] = {&nameless, 0, 50};
+    bare.schedule.entries[1] = {&named, 50, 100};
+    bare.releasePass();
+    EXPECT_EQ(log, (Log{"A.release"}));
+}
+
+TEST_F(EngineTest, EscapeDuringLoadingFinishesTheFirstPassThenQuits) {
+    HLV_REQUIRE_GL(gl);
+    display.events = [](Engine& e, int frame) { if (frame == 1) e.onKeyDown(kKeyEscape); };
+    runShow({"FXTIME A 0 1000", "FXTIME B 1000 2000", "FXTIME C 2000 3000"}, {0});
+    EXPECT_EQ(log, (Log{"A.init", "B.init", "C.init", "music.start", "music.close", "A.release",
+                        "B.release", "C.release", "display.destroy"}));
+    EXPECT_EQ(0u, clock.next) << "no show frame was rendered";
+}
+
+TEST_F(EngineTest, ClosingTheWindowDuringTheShowEndsIt) {
+    HLV_REQUIRE_GL(gl);
+    display.events = [](Engine& e, int frame) { if (frame == 4) e.onDestroy(); };
+    runShow({"FXTIME A 0 100000"}, {0, 10, 20, 30, 40});
+    EXPECT_EQ(2, std::count_if(log.begin(), log.end(),
+                               [](const std::string& s) { return s.rfind("A.render", 0) == 0; }));
+}
+
+TEST_F(EngineTest, EmptyScheduleEndsAtTheFirstFrame) {
+    HLV_REQUIRE_GL(gl);
+    EXPECT_EQ(0, runShow({}, {0}));
+    EXPECT_EQ(showLog(), (Log{"music.close", "display.destroy"}));
+}
+
+TEST_F(EngineTest, FailedWindowReturns255AndFreesNothing) {
+    struct NoWindow : ScriptedDisplay {
+        bool createWindow(const char*, const DisplayChoice&) override { return false; }
+    } broken;
+    DataFileService none(folder.root());
+    demo.files = &none;
+    EffectRegistry empty{std::vector<EffectFactory>{}};
+    Engine failing(demo, empty, clock, broken);
+    EXPECT_EQ(255, failing.run());
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(EngineTest, FlashThenNullGiveWhiteThenBlackFrames) {
+    HLV_REQUIRE_GL(gl);
+    std::vector<uint32_t> centre;
+    display.onPresent = [&](int) {
+        if (engine->cursor() && !engine->quitRequested) centre.push_back(gl.pixel(16, 12) | 0xFF);
+    };
+    // The second Flash overlaps Null at 1550; at 2000, when Null ends, the
+    // cursor moves on to that row, so it becomes current for one frame.
+    runShow({"FXTIME Flash 0 1000", "FXTIME Null 1000 2000", "FXTIME Flash 1500 1600"},
+            {500, 1200, 1550, 1800, 2000, 2100},
+            {[](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Null>(d); },
+             [](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Flash>(d); }});
+    EXPECT_EQ(centre, (std::vector<uint32_t>{0xFFFFFFFFu, 0x000000FFu, 0xFFFFFFFFu, 0x000000FFu,
+                                             0xFFFFFFFFu}));
+}
+
+}  // namespace
