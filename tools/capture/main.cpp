@@ -1,0 +1,32 @@
+// halvoren-capture: the show rendered offline, frame by frame.
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+#include "Capture.h"
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (!parseCaptureArgs(argc, argv, options, error)) {
+        if (error == "help") {
+            std::fputs(kCaptureUsage, stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "halvoren-capture: %s\n%s", error.c_str(), kCaptureUsage);
+        return 2;
+    }
+    options.progress = isatty(STDOUT_FILENO);
+
+    const CaptureResult result = runCapture(options);
+    if (result.status != 0) {
+        // The same words as the show for a show that cannot start.
+        std::fprintf(stderr, "halvoren: %s\n", result.error.c_str());
+        return result.status;
+    }
+    const double fps = result.renderSeconds > 0 ? result.framesRendered / result.renderSeconds : 0;
+    std::printf("captured %u frames, wrote %u, %.1f frames/s at %dx%d, loading %.0f ms\n", result.framesRendered,
+                result.framesWritten, fps, options.width, options.height, result.loadingMs);
+    return 0;
+}
