@@ -6,6 +6,9 @@
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
 #include "effects/FX_Null.h"
+#include "effects/FX_SphereBump.h"
+#include "effects/FX_TorusKnot.h"
+#include "effects/FX_Tunnel.h"
 
 namespace {
 
@@ -17,6 +20,9 @@ std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(de
 constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
+    make<FX_TorusKnot>,    // "KnotPQ"
+    make<FX_Tunnel>,       // "Tunnel"
+    make<FX_SphereBump>,   // "SphereBump"
     make<FX_Final>,        // "Final"
 };
 
