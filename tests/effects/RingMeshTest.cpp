@@ -1,0 +1,148 @@
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "effects/RingMesh.h"
+
+namespace {
+
+// Rings of k points round the y axis, angle growing with the point number,
+// one ring per unit of height; the last point of each ring closes it when
+// `closing` (as every ring in the show does), otherwise they spread evenly.
+std::vector<Vec3> cylinder(uint32_t rings, uint32_t k, bool closing) {
+    std::vector<Vec3> v;
+    const double step = 2.0 * M_PI / (closing ? k - 1 : k);
+    for (uint32_t r = 0; r < rings; ++r)
+        for (uint32_t j = 0; j < k; ++j)
+            v.push_back({float(std::cos(j * step)), float(r), float(std::sin(j * step))});
+    return v;
+}
+
+struct Mesh {
+    std::vector<Vec3> normals;
+    std::vector<uint32_t> indices;
+    uint32_t count = 0;
+};
+
+Mesh triangulate(const std::vector<Vec3>& v, const RingLayout& layout) {
+    Mesh m;
+    m.normals.assign(v.size(), Vec3{0, 0, 0});
+    m.indices.assign(v.size() * 6 + 8, 0xDEADu);
+    m.count = triangulateRings(v.data(), m.normals.data(), m.indices.data(), layout);
+    return m;
+}
+
+constexpr float kWeight = 0.25f;
+
+TEST(RingMesh, FaceNormalIsClockwiseFrontAndUnitLength) {
+    // (0,0) -> (0,1) -> (1,0) runs clockwise seen from +z.
+    const Vec3 n = unitFaceNormal({0, 0, 0}, {0, 2, 0}, {3, 0, 0});
+    EXPECT_FLOAT_EQ(0.0f, n.x);
+    EXPECT_FLOAT_EQ(0.0f, n.y);
+    EXPECT_FLOAT_EQ(1.0f, n.z);
+    const Vec3 collapsed = unitFaceNormal({1, 1, 1}, {1, 1, 1}, {2, 2, 2});
+    EXPECT_EQ(0.0f, length(collapsed)) << "a collapsed triangle has no normal, not NaN";
+}
+
+TEST(RingMesh, ClosedTriangleMeshWrapsBothWays) {
+    const uint32_t K = 7, rings = 4, T = K * rings;
+    const auto v = cylinder(rings, K, true);
+    const RingLayout layout{K, T, true, kWeight, RingLayout::Indexing::Triangles};
+    const Mesh m = triangulate(v, layout);
+    ASSERT_EQ(6 * T, m.count);
+    EXPECT_EQ(T, ringQuadCount(layout));
+    EXPECT_EQ(0xDEADu, m.indices[6 * T]) << "wrote past its index count";
+
+    // First quad: i, next ring, next point.
+    const uint32_t first[] = {0, K, 1, K, K + 1, 1};
+    for (int n = 0; n < 6; ++n) EXPECT_EQ(first[n], m.indices[n]) << n;
+    // Last point of the last ring: its next point is its ring's first point,
+    // its "next ring" is ring 0.
+    const uint32_t i = T - 1;
+    const uint32_t last[] = {i, K - 1, T - K, K - 1, 0, T - K};
+    for (int n = 0; n < 6; ++n) EXPECT_EQ(last[n], m.indices[6 * i + n]) << n;
+}
+
+TEST(RingMesh, OpenStripStopsBeforeTheLastRing) {
+    const uint32_t K = 5, rings = 3, T = K * rings;
+    const auto v = cylinder(rings, K, false);
+    const Mesh m = triangulate(v, {K, T, false, kWeight, RingLayout::Indexing::Strip});
+    ASSERT_EQ(2 * (T - K), m.count);
+    EXPECT_EQ(0xDEADu, m.indices[m.count]);
+    // Each quad gives (l, j): next ring's next point, then this ring's next point.
+    EXPECT_EQ(K + 1, m.indices[0]);
+    EXPECT_EQ(1u, m.indices[1]);
+    // The last point of ring 0 closes onto point 0 and ring 1's first point.
+    EXPECT_EQ(K, m.indices[2 * (K - 1)]);
+    EXPECT_EQ(0u, m.indices[2 * (K - 1) + 1]);
+    // The last ring adds normals but starts no quads: its vertices got only
+    // the triangles reaching up from the ring below.
+    for (uint32_t i = T - K; i < T; ++i) EXPECT_GT(length(m.normals[i]), 0.0f) << i;
+}
+
+TEST(RingMesh, NormalsAreSummedWeightedAndNeverRenormalised) {
+    const uint32_t K = 41, rings = 5, T = K * rings;
+    const auto v = cylinder(rings, K, false);
+    const Mesh m = triangulate(v, {K, T, false, kWeight, RingLayout::Indexing::Strip});
+
+    // Inner vertex: six triangles, nearly parallel, each adding kWeight; they
+    // point into the tube for rings that run this way round.
+    const uint32_t inner = 2 * K + 10;
+    const Vec3 n = m.normals[inner];
+    EXPECT_GT(length(n), 5.9f * kWeight);
+    EXPECT_LE(length(n), 6.0f * kWeight + 1e-6f);
+    const Vec3 radial = {v[inner].x, 0.0f, v[inner].z};
+    EXPECT_LT(dot(n, radial) / length(n), -0.99f);
+
+    // Bottom ring: only three triangles touch each point.
+    EXPECT_NEAR(3.0f * kWeight, length(m.normals[10]), 0.02f);
+    // Top ring: three as well (one from the quad below-left, two from below).
+    EXPECT_NEAR(3.0f * kWeight, length(m.normals[T - K + 10]), 0.02f);
+}
+
+TEST(RingMesh, AddsOntoWhatTheNormalsHold) {
+    const uint32_t K = 6, T = 18;
+    const auto v = cylinder(3, K, false);
+    RingLayout layout{K, T, true, 1.0f, RingLayout::Indexing::Triangles};
+    std::vector<Vec3> once(T, Vec3{0, 0, 0}), twice(T, Vec3{0, 0, 0});
+    std::vector<uint32_t> idx(6 * T);
+    triangulateRings(v.data(), once.data(), idx.data(), layout);
+    triangulateRings(v.data(), twice.data(), idx.data(), layout);
+    triangulateRings(v.data(), twice.data(), idx.data(), layout);
+    for (uint32_t i = 0; i < T; ++i) {
+        EXPECT_NEAR(2.0f * once[i].x, twice[i].x, 1e-5f);
+        EXPECT_NEAR(2.0f * once[i].z, twice[i].z, 1e-5f);
+    }
+}
+
+TEST(RingMesh, CollapsedRingsStayFinite) {
+    // A pole: ring 0 is one point repeated, as at the bottom of a sphere.
+    const uint32_t K = 8, T = 24;
+    auto v = cylinder(3, K, true);
+    for (uint32_t j = 0; j < K; ++j) v[j] = {0, 0, 0};
+    const Mesh m = triangulate(v, {K, T, false, kWeight, RingLayout::Indexing::Strip});
+    for (uint32_t i = 0; i < T; ++i) {
+        EXPECT_TRUE(std::isfinite(m.normals[i].x) && std::isfinite(m.normals[i].y) &&
+                    std::isfinite(m.normals[i].z))
+            << "vertex " << i;
+    }
+    EXPECT_GT(length(m.normals[0]), 0.0f) << "the pole still gets its real triangles";
+}
+
+TEST(RingMesh, RejectsLayoutsThatAreNotWholeRings) {
+    const auto v = cylinder(3, 5, false);
+    for (RingLayout bad : {RingLayout{0, 15, true, 1.0f, RingLayout::Indexing::Triangles},
+                           RingLayout{5, 14, true, 1.0f, RingLayout::Indexing::Triangles},
+                           RingLayout{5, 0, false, 1.0f, RingLayout::Indexing::Strip},
+                           RingLayout{16, 15, false, 1.0f, RingLayout::Indexing::Strip}}) {
+        const Mesh m = triangulate(v, bad);
+        EXPECT_EQ(0u, m.count);
+        EXPECT_EQ(0xDEADu, m.indices[0]);
+        EXPECT_EQ(0.0f, length(m.normals[0]));
+    }
+    // One ring, open: nothing to join.
+    EXPECT_EQ(0u, triangulate(v, {15, 15, false, 1.0f, RingLayout::Indexing::Strip}).count);
+}
+
+}  // namespace
