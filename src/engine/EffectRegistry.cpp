@@ -5,6 +5,7 @@
 
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
+#include "effects/FX_Metaballs.h"
 #include "effects/FX_Null.h"
 #include "effects/FX_SphereBump.h"
 #include "effects/FX_TorusKnot.h"
@@ -22,6 +23,7 @@ constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Flash>,        // "Flash"
     make<FX_TorusKnot>,    // "KnotPQ"
     make<FX_Tunnel>,       // "Tunnel"
+    make<FX_Metaballs>,    // "Metaballs"
     make<FX_SphereBump>,   // "SphereBump"
     make<FX_Final>,        // "Final"
 };
