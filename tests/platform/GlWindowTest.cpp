@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include "TestSupport.h"
+#include "engine/EffectRegistry.h"
 
 namespace {
 
@@ -47,6 +48,37 @@ TEST(GlWindow, ContextHasDepthAndTheEntryPointsTheEffectsCall) {
     EXPECT_TRUE(glIsEnabled(GL_MULTISAMPLE));
     EXPECT_TRUE(gl.window().ensureGlew());
     EXPECT_TRUE(gl.window().ensureGlew()) << "a second call answers at once";
+}
+
+// SDL's events stand for the window messages: Escape and closing end the show.
+TEST(GlWindow, EscapeAndWindowCloseRequestQuit) {
+    hlvtest::HeadlessGl gl;
+    HLV_REQUIRE_GL(gl);
+    DemoContext demo;
+    EffectRegistry registry{std::vector<EffectFactory>{}};
+    WallClock clock;
+    Engine engine(demo, registry, clock, gl.window());
+
+    SDL_Event key = {};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_SPACE;
+    SDL_PushEvent(&key);
+    gl.window().pollEvents(engine);
+    EXPECT_FALSE(engine.quitRequested) << "only Escape ends the show";
+
+    key.key.keysym.sym = SDLK_ESCAPE;
+    SDL_PushEvent(&key);
+    gl.window().pollEvents(engine);
+    EXPECT_TRUE(engine.quitRequested);
+
+    Engine other(demo, registry, clock, gl.window());
+    SDL_Event close = {};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    close.window.windowID = SDL_GetWindowID(gl.window().window());
+    SDL_PushEvent(&close);
+    gl.window().pollEvents(other);
+    EXPECT_TRUE(other.quitRequested);
 }
 
 TEST(GlWindow, MultisampleProbeRecordsWhatItReturns) {
