@@ -1,0 +1,46 @@
+#include "engine/ModuleDecoder.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+namespace {
+
+// The song plays once: when its order list runs out, the music ends.
+constexpr int32_t kRepeatCount = 0;
+
+}  // namespace
+
+std::unique_ptr<ModuleDecoder> ModuleDecoder::open(const uint8_t* bytes, size_t size,
+                                                   std::string& whyNot) {
+    int error = OPENMPT_ERROR_OK;
+    const char* message = nullptr;
+    // libopenmpt copies what it needs, but the player keeps the bytes anyway.
+    openmpt_module* module = openmpt_module_create_from_memory2(
+        bytes, size, openmpt_log_func_silent, nullptr, openmpt_error_func_ignore, nullptr,
+        &error, &message, nullptr);
+    if (!module) {
+        whyNot = std::string("not a tracker module libopenmpt can play")
+               + (message && *message ? std::string(" (") + message + ")" : std::string());
+        openmpt_free_string(message);
+        return nullptr;
+    }
+    openmpt_free_string(message);
+    openmpt_module_set_repeat_count(module, kRepeatCount);
+    // No dither: its noise is random, and the capture must decode the very
+    // same samples on every run.
+    openmpt_module_ctl_set_integer(module, "dither", 0);
+    return std::unique_ptr<ModuleDecoder>(new ModuleDecoder(module));
+}
+
+ModuleDecoder::~ModuleDecoder() { openmpt_module_destroy(module_); }
+
+int ModuleDecoder::render(int16_t* stereo, int frames) {
+    int done = 0;
+    // libopenmpt may hand out less than asked before the end; only 0 means the end.
+    while (done < frames) {
+        const size_t got = openmpt_module_read_interleaved_stereo(
+            module_, kMusicRate, size_t(frames - done), stereo + size_t(done) * 2);
+        if (got == 0) break;
+        done += int(got);
+    }
+    return done;
+}

@@ -1,0 +1,29 @@
+// Music made by the tests themselves: a tiny ProTracker module written byte
+// by byte, an Ogg Vorbis encoded with libvorbisenc, and plain WAV for
+// external encoders.  No recorded samples anywhere.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace hlvtest {
+
+// A four-channel "M.K." module: one looping square-wave sample struck on the
+// first row, `speed` ticks per row (1 to 31) at the default 125 BPM, and a
+// pattern break on row `rows` - 1 (1 to 64) ending the one-pattern song.
+std::vector<uint8_t> makeTinyMod(int rows, int speed);
+
+// Frames the module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
+int64_t tinyModFrames(int rows, int speed, int rate);
+
+// A `hz` sine at half scale, `frames` long, silent for the first
+// `silentFrames`; interleaved 16-bit, the same value in every channel.
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, int silentFrames = 0);
+
+// Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
+std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
+
+// A 16-bit PCM WAV file of interleaved samples.
+std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples, int channels, int rate);
+
+}  // namespace hlvtest
