@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "effects/FX_CubeMorph.h"
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
 #include "effects/FX_Metaballs.h"
@@ -21,6 +22,7 @@ std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(de
 constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
+    make<FX_CubeMorph>,    // "CubeMorph"
     make<FX_TorusKnot>,    // "KnotPQ"
     make<FX_Tunnel>,       // "Tunnel"
     make<FX_Metaballs>,    // "Metaballs"
