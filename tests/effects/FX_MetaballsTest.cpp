@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <memory>
 #include <set>
 #include <utility>
 #include <vector>
@@ -167,15 +166,6 @@ TEST(MetaballsSurface, FiveBallsAtTheStartOfTheirPaths) {
     const int onBall = (10 * kGridSize + 10) * kGridSize + 10;
     EXPECT_TRUE(std::isinf(grid->values[onBall]));
     EXPECT_EQ(grid->inside[onBall], 1);
-    // A far corner: five reciprocals of squared distances, summed.
-    float far = 0;
-    for (int b = 0; b < kBallCount; ++b) {
-        const float dx = 31 - centres[b][0], dy = 0 - centres[b][1], dz = 0 - centres[b][2];
-        far += 1.0f / (dx * dx + dy * dy + dz * dz);
-    }
-    EXPECT_NEAR(grid->values[31], far, 1e-7f);
-    EXPECT_EQ(grid->inside[31], 0);
-
     EXPECT_EQ(mesh->vertexCount % 3, 0u);
     EXPECT_GT(mesh->vertexCount, 2000u * 3);
     EXPECT_LT(mesh->vertexCount, 2400u * 3);
@@ -292,8 +282,6 @@ TEST(MetaballsGl, StartLeavesItsStateAndCarriesTheRest) {
         for (int c = 0; c < 4; ++c) e += m[c * 4 + r] * lightWorld[c];
         EXPECT_NEAR(light[r], e, 1e-3f) << r;
     }
-    glGetLightfv(GL_LIGHT0, GL_SPECULAR, light);
-    EXPECT_FLOAT_EQ(light[0], 2.8f);
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
     EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
     EXPECT_FALSE(glIsEnabled(GL_LIGHT1));
