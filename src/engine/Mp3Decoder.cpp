@@ -46,7 +46,7 @@ std::unique_ptr<Mp3Decoder> Mp3Decoder::open(const uint8_t* bytes, size_t size, 
     if (mpg123_replace_reader_handle(mh, &Mp3Decoder::readBytes, &Mp3Decoder::seekBytes, nullptr) != MPG123_OK
         || mpg123_open_handle(mh, decoder.get()) != MPG123_OK
         || mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
-        whyNot = std::string("not MPEG audio (") + mpg123_strerror(mh) + ")";
+        whyNot = std::string("no MPEG audio in it (") + mpg123_strerror(mh) + ")";
         return nullptr;
     }
     if (!decoder->setSourceRate(rate, whyNot)) return nullptr;

@@ -31,6 +31,7 @@ std::unique_ptr<MusicDecoder> openMusicDecoder(const char* name, const uint8_t* 
         decoder = OggDecoder::open(bytes, size, reason);
     } else {
         decoder = Mp3Decoder::open(bytes, size, reason);
+        if (!decoder) reason = "not Ogg Vorbis, and " + reason;
     }
     if (!decoder && whyNot) *whyNot = reason;
     return decoder;

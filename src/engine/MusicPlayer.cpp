@@ -76,7 +76,8 @@ bool MusicPlayer::openDevice() {
         if (!device_) quitAudio();
     }
     // Headless machines: the dummy driver plays nowhere, but in real time, so
-    // the clock and the music stay the same as with speakers.
+    // the clock and the music stay the same as with speakers.  (Nothing else
+    // in the program uses audio, so switching SDL's driver here is safe.)
     if (!device_ && SDL_AudioInit("dummy") == 0) {
         audioInit_ = AudioInit::DummyDriver;
         device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -132,7 +133,10 @@ uint64_t MusicPlayer::heardFrames() const {
     const Refill r = lastRefill();
     if (r.handedFrames == 0) return 0;   // the device has not asked for anything yet
     // The buffer just handed over waits behind the one playing now: what is
-    // heard at the refill lies one buffer before the frames handed over.
+    // heard at the refill lies one device buffer before the frames handed
+    // over.  A callback device has no SDL queue of its own to add (the queue
+    // belongs to SDL_QueueAudio), and we allow no format change, so there is
+    // no conversion buffer between us and the device either.
     const int64_t atRefill = int64_t(r.handedFrames) - bufferFrames_;
     // Between refills the speakers keep going; the extrapolation stops at one
     // buffer, so a late callback stalls the clock instead of overshooting.
