@@ -134,9 +134,10 @@ uint64_t MusicPlayer::heardFrames() const {
     if (r.handedFrames == 0) return 0;   // the device has not asked for anything yet
     // The buffer just handed over waits behind the one playing now: what is
     // heard at the refill lies one device buffer before the frames handed
-    // over.  A callback device has no SDL queue of its own to add (the queue
-    // belongs to SDL_QueueAudio), and we allow no format change, so there is
-    // no conversion buffer between us and the device either.
+    // over.  A callback device has no SDL queue to add (that belongs to
+    // SDL_QueueAudio).  Only when the hardware wants another format does SDL
+    // convert behind the callback, holding up to part of one more buffer the
+    // clock cannot see.
     const int64_t atRefill = int64_t(r.handedFrames) - bufferFrames_;
     // Between refills the speakers keep going; the extrapolation stops at one
     // buffer, so a late callback stalls the clock instead of overshooting.
