@@ -76,6 +76,11 @@ float FX_SphereBump::fade(uint32_t t) {
     return std::sin(angle);
 }
 
+Vec3 FX_SphereBump::tint(float c) {
+    const float f = c * kTintFade + kTintFloor;
+    return {f * kTint[0], f * kTint[1], f * kTint[2]};
+}
+
 float FX_SphereBump::flareBrightness(uint32_t i, uint32_t indexCount, float c) {
     return c * kFlarePeak * std::fabs(std::sin(float(i) / float(indexCount) * 2.0f * kPi));
 }
@@ -186,8 +191,8 @@ void FX_SphereBump::render(uint32_t time_ms, uint32_t delta_ms) {
     drawBackground(layers_);
 
     glBindTexture(GL_TEXTURE_2D, texture_);
-    const float f = c * kTintFade + kTintFloor;
-    glColor3f(f * kTint[0], f * kTint[1], f * kTint[2]);
+    const Vec3 colour = tint(c);
+    glColor3f(colour.x, colour.y, colour.z);
     if (indexCount_ > 0) glDrawElements(GL_TRIANGLE_STRIP, GLsizei(indexCount_), GL_UNSIGNED_INT, indices_);
 
     glDisable(GL_TEXTURE_GEN_S);

@@ -44,6 +44,8 @@ public:
     // 1 at 149300 ms, 0 at 163300 ms; before the fade the unsigned difference
     // wraps and the factor is anything between -1 and 1.
     static float fade(uint32_t t);
+    // Sphere colour for fade c: never quite black, so the shape stays visible.
+    static Vec3 tint(float c);
     // Brightness of flare i of a strip of indexCount indices, for fade c.
     static float flareBrightness(uint32_t i, uint32_t indexCount, float c);
 
