@@ -2,9 +2,9 @@
 // reverse; the engine owns everything between.
 #include <cstdio>
 
-#include "engine/DemoClock.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
+#include "engine/MusicPlayer.h"
 #include "platform/GlWindow.h"
 #include "resources/DataFile.h"
 
@@ -15,7 +15,7 @@ int main() {
     demo.files = &files;
 
     GlWindow window;
-    WallClock clock;
+    MusicPlayer clock(files);
     Engine engine(demo, EffectRegistry::instance(), clock, window);
     try {
         return engine.run();
