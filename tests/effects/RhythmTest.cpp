@@ -68,15 +68,6 @@ TEST(Rhythm, UnspacedStepsEverySpinningFrame) {
     EXPECT_FALSE(r.advance(1310).step) << "resting frames do not step";
 }
 
-TEST(Rhythm, ZeroRestStillWaitsOneFrame) {
-    Rhythm r({0, 20, true});
-    EXPECT_FALSE(r.advance(0).started);
-    EXPECT_TRUE(r.advance(1).started);
-    EXPECT_TRUE(r.advance(22).ended);
-    EXPECT_FALSE(r.advance(22).started);
-    EXPECT_TRUE(r.advance(23).started);
-}
-
 TEST(Rhythm, AClockBehindTheLastBeatWrapsAndFiresAtOnce) {
     Rhythm r(kSpaced);
     r.advance(10000);                 // starts

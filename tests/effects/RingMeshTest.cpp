@@ -101,21 +101,6 @@ TEST(RingMesh, NormalsAreSummedWeightedAndNeverRenormalised) {
     EXPECT_NEAR(3.0f * kWeight, length(m.normals[T - K + 10]), 0.02f);
 }
 
-TEST(RingMesh, AddsOntoWhatTheNormalsHold) {
-    const uint32_t K = 6, T = 18;
-    const auto v = cylinder(3, K, false);
-    RingLayout layout{K, T, true, 1.0f, RingLayout::Indexing::Triangles};
-    std::vector<Vec3> once(T, Vec3{0, 0, 0}), twice(T, Vec3{0, 0, 0});
-    std::vector<uint32_t> idx(6 * T);
-    triangulateRings(v.data(), once.data(), idx.data(), layout);
-    triangulateRings(v.data(), twice.data(), idx.data(), layout);
-    triangulateRings(v.data(), twice.data(), idx.data(), layout);
-    for (uint32_t i = 0; i < T; ++i) {
-        EXPECT_NEAR(2.0f * once[i].x, twice[i].x, 1e-5f);
-        EXPECT_NEAR(2.0f * once[i].z, twice[i].z, 1e-5f);
-    }
-}
-
 TEST(RingMesh, CollapsedRingsStayFinite) {
     // A pole: ring 0 is one point repeated, as at the bottom of a sphere.
     const uint32_t K = 8, T = 24;
