@@ -65,6 +65,7 @@ private:
     bool loadPlain(const char* path);
     bool loadZip(const char* name);
     void releaseIndex();
+    void takeFrom(DataFile& archive);
 
     Mode     mode_ = Plain;
     char     archivePath_[260] = {};   // NUL-terminated, at most 259 characters
@@ -88,9 +89,10 @@ public:
     // The show's service, rooted at the current directory; created on first use.
     static DataFileService& instance();
 
-    // root is prepended to "data/" and "data.dat" ("" = current directory);
-    // tests and the capture tool point it at their own folders.
-    explicit DataFileService(std::string root = "");
+    // root is prepended to "data/" and to the archive name ("" = current
+    // directory); tests and the capture tool point it at their own folders,
+    // and tests may name another archive (one containing ".zip" is read as zip).
+    explicit DataFileService(std::string root = "", std::string archiveName = "data.dat");
     ~DataFileService();
 
     // Opens the archive "data.dat" (its result is ignored, as a missing
@@ -107,5 +109,6 @@ public:
 
 private:
     std::string root_;
+    std::string archiveName_;         // relative to root_
     DataFile*   archive_ = nullptr;   // owned; the one archive record
 };
