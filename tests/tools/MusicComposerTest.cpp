@@ -1,0 +1,262 @@
+// The composed soundtrack: a module libopenmpt accepts, at the promised tempo
+// and length, with its sections where the table says, loud where the show
+// needs drive and silent where it ends, and its looped samples seamless.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <libopenmpt/libopenmpt.h>
+
+#include "MusicComposer.h"
+
+namespace {
+
+constexpr int kRate = 44100;        // what the show's player renders at
+constexpr int kChunk = 64;          // frames per read: the resolution of row timing
+constexpr double kMinus1dB = 0.891;  // full scale x 10^(-1/20)
+
+double toDb(double v) { return 20.0 * std::log10(std::max(v, 1e-12)); }
+
+openmpt_module* load(const std::vector<uint8_t>& bytes) {
+    return openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                              openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);
+}
+
+// The whole song rendered once, as the player would (repeat count 0), with
+// the frame at which each (order, row) first sounded.
+struct Rendering {
+    std::vector<uint8_t> bytes;
+    std::vector<float> stereo;              // interleaved L, R
+    std::vector<std::vector<long>> rowAt;   // [order][row] -> first frame, -1 if never
+    double durationSeconds = 0;
+    double estimatedBpm = 0;
+    int channels = 0, instruments = 0, samples = 0;
+    std::string type, warnings;
+
+    size_t frames() const { return stereo.size() / 2; }
+    // Peak and RMS of [fromSeconds, toSeconds).
+    std::pair<double, double> levels(double fromSeconds, double toSeconds) const {
+        const size_t a = size_t(fromSeconds * kRate) * 2;
+        const size_t b = std::min(stereo.size(), size_t(toSeconds * kRate) * 2);
+        double peak = 0, sum = 0;
+        for (size_t i = a; i < b; ++i) {
+            peak = std::max(peak, double(std::fabs(stereo[i])));
+            sum += double(stereo[i]) * stereo[i];
+        }
+        return {peak, b > a ? std::sqrt(sum / double(b - a)) : 0.0};
+    }
+};
+
+const Rendering& rendering() {
+    static const Rendering r = [] {
+        Rendering out;
+        out.bytes = composeMusic();
+        openmpt_module* m = load(out.bytes);
+        if (!m) return out;
+        openmpt_module_set_repeat_count(m, 0);
+        out.durationSeconds = openmpt_module_get_duration_seconds(m);
+        out.estimatedBpm = openmpt_module_get_current_estimated_bpm(m);
+        out.channels = openmpt_module_get_num_channels(m);
+        out.instruments = openmpt_module_get_num_instruments(m);
+        out.samples = openmpt_module_get_num_samples(m);
+        for (const char* key : {"type", "warnings"}) {
+            const char* value = openmpt_module_get_metadata(m, key);
+            (std::strcmp(key, "type") == 0 ? out.type : out.warnings) = value ? value : "";
+            openmpt_free_string(value);
+        }
+        out.rowAt.assign(size_t(openmpt_module_get_num_orders(m)), std::vector<long>(256, -1));
+        std::vector<float> chunk(kChunk * 2);
+        long frame = 0;
+        for (;;) {
+            // The position read before a chunk is the row that chunk starts in.
+            const int order = openmpt_module_get_current_order(m), row = openmpt_module_get_current_row(m);
+            if (order >= 0 && order < int(out.rowAt.size()) && row >= 0 && row < 256 &&
+                out.rowAt[order][row] < 0)
+                out.rowAt[order][row] = frame;
+            const size_t got = openmpt_module_read_interleaved_float_stereo(m, kRate, kChunk, chunk.data());
+            if (got == 0) break;
+            out.stereo.insert(out.stereo.end(), chunk.begin(), chunk.begin() + long(got) * 2);
+            frame += long(got);
+        }
+        openmpt_module_destroy(m);
+        return out;
+    }();
+    return r;
+}
+
+// ----------------------------------------------------------------- XM reading
+
+uint32_t le(const std::vector<uint8_t>& b, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + size_t(i));
+    return v;
+}
+
+struct LoopedSample {
+    std::string instrument;
+    std::vector<int16_t> pcm;
+    uint32_t loopStart, loopLength;   // frames
+};
+
+// Walks the file by its own header sizes (as FastTracker 2 does) and decodes
+// the looped 16-bit samples; fails the test on any size that does not add up.
+std::vector<LoopedSample> loopedSamples(const std::vector<uint8_t>& b) {
+    std::vector<LoopedSample> out;
+    size_t at = 60 + le(b, 60, 4);
+    const uint32_t patterns = le(b, 70, 2), instruments = le(b, 72, 2);
+    for (uint32_t p = 0; p < patterns; ++p) at += le(b, at, 4) + le(b, at + 7, 2);
+    for (uint32_t i = 0; i < instruments; ++i) {
+        const std::string name(reinterpret_cast<const char*>(&b.at(at + 4)), 22);
+        const uint32_t headerSize = le(b, at, 4), count = le(b, at + 27, 2);
+        const uint32_t sampleHeaderSize = count ? le(b, at + 29, 4) : 0;
+        size_t header = at + headerSize, data = header + size_t(count) * sampleHeaderSize;
+        for (uint32_t s = 0; s < count; ++s, header += sampleHeaderSize) {
+            const uint32_t bytes = le(b, header, 4), loopStart = le(b, header + 4, 4), loopLength = le(b, header + 8, 4);
+            const uint8_t type = b.at(header + 14);
+            if ((type & 3) && loopLength) {
+                EXPECT_TRUE(type & 0x10) << name << ": looped samples are 16-bit";
+                EXPECT_LE(loopStart + loopLength, bytes) << name << ": loop runs past the sample";
+                LoopedSample ls{name.c_str(), {}, loopStart / 2, loopLength / 2};
+                int16_t value = 0;
+                for (uint32_t k = 0; k < bytes / 2; ++k) {
+                    value = int16_t(uint16_t(value) + uint16_t(le(b, data + 2 * k, 2)));
+                    ls.pcm.push_back(value);
+                }
+                out.push_back(std::move(ls));
+            }
+            data += bytes;
+        }
+        at = data;
+    }
+    EXPECT_EQ(at, b.size()) << "the file's sizes do not add up to its length";
+    return out;
+}
+
+// ----------------------------------------------------------------- tests
+
+TEST(MusicComposer, IsAnXm104ModuleLibopenmptLoadsCleanly) {
+    const Rendering& r = rendering();
+    ASSERT_GT(r.bytes.size(), 336u);
+    EXPECT_EQ(std::string(r.bytes.begin(), r.bytes.begin() + 17), "Extended Module: ");
+    EXPECT_EQ(r.bytes[37], 0x1A);
+    EXPECT_EQ(le(r.bytes, 58, 2), 0x0104u);
+    EXPECT_EQ(le(r.bytes, 74, 2) & 1, 1u) << "linear frequency table";
+    ASSERT_FALSE(r.stereo.empty()) << "libopenmpt refused the module";
+    EXPECT_EQ(r.type, "xm");
+    EXPECT_EQ(r.warnings, "");
+    EXPECT_GE(r.channels, 8);
+    EXPECT_LE(r.channels, 32);
+    EXPECT_EQ(r.channels % 2, 0) << "FastTracker 2 only knows even channel counts";
+    EXPECT_GE(r.instruments, 8) << "drums, bass, pad and lead at least";
+    EXPECT_GE(r.samples, r.instruments) << "every instrument carries a sample";
+}
+
+TEST(MusicComposer, SameBytesOnEveryCall) {
+    EXPECT_EQ(composeMusic(), rendering().bytes);
+}
+
+TEST(MusicComposer, LastsPastTheShowAtEightyFourBeatsPerMinute) {
+    const Rendering& r = rendering();
+    EXPECT_GE(r.durationSeconds, 170.0);
+    EXPECT_NEAR(r.durationSeconds, kMusicLengthMs / 1000.0, 0.5);
+    EXPECT_GE(double(r.frames()) / kRate, 170.0) << "rendered length";
+    EXPECT_NEAR(r.estimatedBpm, 84.0, 0.1);
+
+    // Measured on the rendered audio: a bar is 16 rows, so bar b starts at
+    // order b / 4, row 16 (b % 4), and must sound at b x 2857.14 ms.
+    ASSERT_GE(r.rowAt.size(), size_t(kMusicBars / 4));
+    for (int bar = 0; bar < kMusicBars; ++bar) {
+        const long frame = r.rowAt[size_t(bar / 4)][size_t(bar % 4) * 16];
+        ASSERT_GE(frame, 0) << "bar " << bar << " never played";
+        EXPECT_NEAR(double(frame) * 1000.0 / kRate, bar * 240000.0 / 84.0, 2.0) << "bar " << bar;
+    }
+    // One row, averaged over the first 59 bars: a sixteenth note at 84 BPM.
+    const long first = r.rowAt[0][0], last = r.rowAt[size_t(59 / 4)][size_t(59 % 4) * 16];
+    EXPECT_NEAR(double(last - first) / (59 * 16) / kRate * 1000.0, 60000.0 / 84.0 / 4.0, 0.01);
+}
+
+TEST(MusicComposer, SectionTableSitsOnBarLinesInOrder) {
+    std::set<std::string> names;
+    uint32_t previous = 0;
+    for (size_t i = 0; i < std::size(kMusicSections); ++i) {
+        const MusicSection& s = kMusicSections[i];
+        EXPECT_TRUE(names.insert(s.name).second) << s.name << " named twice";
+        EXPECT_EQ(s.startMs, musicBarMs(s.bar)) << s.name;
+        EXPECT_NEAR(double(s.startMs), s.bar * 240000.0 / 84.0, 0.5) << s.name;
+        if (i == 0) EXPECT_EQ(s.startMs, 0u);
+        else EXPECT_GT(s.startMs, previous) << s.name;
+        previous = s.startMs;
+    }
+    EXPECT_LT(previous, kMusicLengthMs);
+    // The fade ends by about 163 s, before the show stops at 168.5 s.
+    EXPECT_LE(kMusicSilenceMs, 164000u);
+    EXPECT_LT(kMusicFadeMs, kMusicSilenceMs);
+}
+
+TEST(MusicComposer, NeverClipsDrivesTheMainPartsAndEndsInSilence) {
+    const Rendering& r = rendering();
+    ASSERT_FALSE(r.stereo.empty());
+    const auto [songPeak, songRms] = r.levels(0, 1e9);
+    EXPECT_LT(songPeak, kMinus1dB) << "peak " << toDb(songPeak) << " dBFS";
+    EXPECT_GT(songRms, 0.03) << "whole-song RMS " << toDb(songRms) << " dBFS";
+
+    auto section = [&](const char* name) {
+        for (size_t i = 0; i < std::size(kMusicSections); ++i)
+            if (std::string(kMusicSections[i].name) == name) {
+                const double end = i + 1 < std::size(kMusicSections) ? kMusicSections[i + 1].startMs : kMusicLengthMs;
+                return r.levels(kMusicSections[i].startMs / 1000.0, end / 1000.0);
+            }
+        ADD_FAILURE() << "no section " << name;
+        return std::pair<double, double>{0, 0};
+    };
+    for (const char* name : {"Intro", "Rise", "Drive", "Break", "Build", "Peak"}) {
+        const auto [peak, rms] = section(name);
+        EXPECT_GT(rms, 0.02) << name << " RMS " << toDb(rms) << " dBFS";   // above -34 dBFS
+        EXPECT_LT(peak, kMinus1dB) << name;
+    }
+    // The shape: the drums make the main parts louder than the intro and the break.
+    const double intro = section("Intro").second, drive = section("Drive").second;
+    const double brk = section("Break").second, peak = section("Peak").second;
+    EXPECT_GT(toDb(drive), toDb(intro) + 2.0);
+    EXPECT_GT(toDb(peak), toDb(intro) + 3.0);
+    EXPECT_GT(peak, brk);
+    EXPECT_GE(toDb(peak), -22.0) << "the peak section should be properly loud";
+
+    // The fade: the outro's last bar far below the peak, silence from 164 s on.
+    const auto [fadePeak, fadeRms] = r.levels((kMusicSilenceMs - 2857) / 1000.0, kMusicSilenceMs / 1000.0);
+    EXPECT_LT(toDb(fadeRms), toDb(peak) - 20.0);
+    const auto [tailPeak, tailRms] = r.levels(164.0, 1e9);
+    EXPECT_LT(tailPeak, 0.001) << "after 164 s: " << toDb(tailPeak) << " dBFS";
+    (void)fadePeak;
+    (void)tailRms;
+}
+
+TEST(MusicComposer, LoopedSamplesWrapWithoutAClick) {
+    const auto samples = loopedSamples(rendering().bytes);
+    // Bass, pad, lead, pluck, bell and riser loop; drums do not.
+    EXPECT_GE(samples.size(), 4u);
+    for (const LoopedSample& s : samples) {
+        ASSERT_GE(s.loopLength, 16u) << s.instrument;
+        const size_t begin = s.loopStart, end = s.loopStart + s.loopLength;
+        // A click is a kink: the curvature (second difference) across the
+        // seam must stay within what the waveform shows anywhere in the loop.
+        auto curvature = [](int next, int at, int before) { return std::abs(next - 2 * at + before); };
+        int largestStep = 0, largestCurvature = 0;
+        for (size_t i = begin + 2; i < end; ++i) {
+            largestStep = std::max(largestStep, std::abs(s.pcm[i] - s.pcm[i - 1]));
+            largestCurvature = std::max(largestCurvature, curvature(s.pcm[i], s.pcm[i - 1], s.pcm[i - 2]));
+        }
+        const int seamOut = curvature(s.pcm[begin], s.pcm[end - 1], s.pcm[end - 2]);
+        const int seamIn = curvature(s.pcm[begin + 1], s.pcm[begin], s.pcm[end - 1]);
+        EXPECT_LE(std::max(seamOut, seamIn), largestCurvature)
+            << s.instrument << ": loop seam curvature " << seamOut << "/" << seamIn << ", loop's own up to " << largestCurvature;
+        // And the loop must sound: not a stretch of silence.
+        EXPECT_GT(largestStep, 100) << s.instrument;
+    }
+}
+
+}  // namespace
