@@ -36,17 +36,18 @@ constexpr int kSpeed = 7;    // ticks per row
 constexpr int kTempo = 98;   // XM "BPM" field
 constexpr int kRowsPerBar = kMusicRowsPerBeat * kMusicBeatsPerBar;
 constexpr int kPatternRows = 64;   // four bars per pattern
+static_assert((kMusicBars * kRowsPerBar) % kPatternRows == 0, "song must fill whole patterns");
 static_assert(kSpeed * 2500 * kMusicRowsPerBeat * kMusicBpm == 60000 * kTempo,
               "a row must last a sixteenth note at kMusicBpm");
 static_assert(44100 * 5 % (2 * kTempo) == 0, "a tick must be a whole number of frames at 44100 Hz");
 
 // Envelope positions are counted in ticks.
 constexpr uint16_t ticks(int ms) { return uint16_t((ms * kTempo * 2 + 2500) / 5000); }
-static_assert((kMusicBars * kRowsPerBar) % kPatternRows == 0, "song must fill whole patterns");
 
-constexpr int kSamplePeak = 29000;   // every sample is normalised to this peak (of 32767)
+constexpr int kSamplePeak = 32000;   // every sample is normalised to this peak (of 32767)
 
-constexpr int seconds(int ms) { return int(int64_t(ms) * kRate / 1000); }   // frames
+// Frames of sample data in a span of ms.
+constexpr int framesIn(int ms) { return int(int64_t(ms) * kRate / 1000); }
 
 // ============================================================== notes ====
 
@@ -229,8 +230,8 @@ XmInstrument oneShot(const std::string& name, std::vector<int16_t> pcm, uint8_t 
 // ========================================================== instruments ====
 
 XmInstrument kick(Noise& noise, const SineTable& sine) {
-    std::vector<int64_t> mix(seconds(420));
-    Decay pitch(seconds(22)), body(seconds(120)), click(seconds(1));
+    std::vector<int64_t> mix(framesIn(420));
+    Decay pitch(framesIn(22)), body(framesIn(120)), click(framesIn(1));
     OnePole clickTone(3000);
     uint32_t phase = 0;
     for (int64_t& out : mix) {
@@ -241,13 +242,13 @@ XmInstrument kick(Noise& noise, const SineTable& sine) {
         out = (shaped * body.next() >> 30) + (clickTone.lp(noise.next()) * click.next() >> 31);
         phase += stepForMilliHz(milliHz);
     }
-    fadeTail(mix, seconds(40));
+    fadeTail(mix, framesIn(40));
     return oneShot("kick", toPcm(mix), 128);
 }
 
 XmInstrument snare(Noise& noise, const SineTable& sine) {
-    std::vector<int64_t> mix(seconds(320));
-    Decay tone(seconds(32)), rattle(seconds(60));
+    std::vector<int64_t> mix(framesIn(320));
+    Decay tone(framesIn(32)), rattle(framesIn(60));
     OnePole low(1300), high(9000);
     uint32_t p1 = 0, p2 = 0;
     for (int64_t& out : mix) {
@@ -257,22 +258,22 @@ XmInstrument snare(Noise& noise, const SineTable& sine) {
         p1 += stepForMilliHz(185000);
         p2 += stepForMilliHz(330000);
     }
-    fadeTail(mix, seconds(30));
+    fadeTail(mix, framesIn(30));
     return oneShot("snare", toPcm(mix), 120);
 }
 
 XmInstrument clap(Noise& noise) {
-    std::vector<int64_t> mix(seconds(380));
+    std::vector<int64_t> mix(framesIn(380));
     OnePole low(900), high(2600);
-    Decay burst(seconds(3)), tail(seconds(70));
-    const int burstEvery = seconds(10), tailStart = 3 * burstEvery;
+    Decay burst(framesIn(3)), tail(framesIn(70));
+    const int burstEvery = framesIn(10), tailStart = 3 * burstEvery;
     for (int i = 0; i < int(mix.size()); ++i) {
         // Three quick slaps then one longer tail: the "several hands" smear.
         if (i < tailStart && i % burstEvery == 0) burst.reset();
         const int64_t env = i < tailStart ? burst.next() : tail.next();
         mix[i] = high.lp(low.hp(noise.next())) * env >> 30;
     }
-    fadeTail(mix, seconds(40));
+    fadeTail(mix, framesIn(40));
     return oneShot("clap", toPcm(mix), 140);
 }
 
@@ -282,7 +283,7 @@ std::vector<int64_t> metal(Noise& noise, int frames, int halfLifeMs, int cutoffH
     std::vector<int64_t> mix(frames);
     std::array<uint32_t, 6> phase{};
     OnePole hp1(cutoffHz), hp2(cutoffHz);
-    Decay env(seconds(halfLifeMs));
+    Decay env(framesIn(halfLifeMs));
     for (int i = 0; i < frames; ++i) {
         int64_t squares = 0;
         for (int k = 0; k < 6; ++k) {
@@ -297,13 +298,13 @@ std::vector<int64_t> metal(Noise& noise, int frames, int halfLifeMs, int cutoffH
 }
 
 XmInstrument closedHat(Noise& noise) {
-    return oneShot("closed hat", toPcm(metal(noise, seconds(110), 16, 7000, 170)), 150);
+    return oneShot("closed hat", toPcm(metal(noise, framesIn(110), 16, 7000, 170)), 150);
 }
 XmInstrument openHat(Noise& noise) {
-    return oneShot("open hat", toPcm(metal(noise, seconds(650), 150, 6500, 170)), 150);
+    return oneShot("open hat", toPcm(metal(noise, framesIn(650), 150, 6500, 170)), 150);
 }
 XmInstrument crash(Noise& noise) {
-    return oneShot("crash", toPcm(metal(noise, seconds(1700), 380, 3500, 230)), 100);
+    return oneShot("crash", toPcm(metal(noise, framesIn(1700), 380, 3500, 230)), 100);
 }
 
 // Sub-heavy saw, one cycle of 512 frames at C-2: a loop cannot be cleaner.
@@ -375,7 +376,7 @@ XmInstrument bell(const SineTable& sine) {
     constexpr int64_t kIndexEndQ12 = 1434, kIndexSpanQ12 = 7578;   // 0.35 and 2.2 - 0.35
     constexpr int64_t kPhasePerRadian = 683565276;                  // 2^32 / 2 pi
     std::vector<int64_t> mix(kAttack + kLoop);
-    Decay index(seconds(60));
+    Decay index(framesIn(60));
     uint32_t carrier = 0, modulator = 0;
     for (int64_t& out : mix) {
         const int64_t indexQ12 = kIndexEndQ12 + ((kIndexSpanQ12 * index.next()) >> 30);
