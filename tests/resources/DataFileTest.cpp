@@ -253,6 +253,7 @@ TEST(DataFileLookup, ArchiveBytesBelongToTheReturnedFileAlone) {
     auto a = files.find("a.txt");
     auto b = files.find("b.txt");
     ASSERT_TRUE(a && b);
+    EXPECT_EQ(contents(*a), "alpha");   // the second lookup left the first file alone
     a.reset();                       // deleting a found file first...
     EXPECT_EQ(contents(*b), "beta");
     files.release();                 // ...then the archive: each block freed once
