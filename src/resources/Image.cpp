@@ -48,6 +48,45 @@ bool hasAlpha() {
     }
 }
 
+uint32_t bigEndian32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+uint32_t littleEndian16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+
+// libpng, fed from memory by DevIL, is never told that the buffer ran out:
+// a PNG cut off inside a chunk makes it spin for ever.  So the chunks are
+// walked first, and a PNG goes in only when its chunks are whole up to IEND.
+bool pngChunksWhole(const uint8_t* data, uint32_t size) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    constexpr uint64_t kChunkOverhead = 12;   // length, type, CRC
+    if (size < sizeof kSignature || std::memcmp(data, kSignature, sizeof kSignature) != 0)
+        return true;   // not a PNG at all: DevIL refuses it by itself
+    uint64_t at = sizeof kSignature;
+    while (at + kChunkOverhead <= size) {
+        const uint64_t next = at + kChunkOverhead + bigEndian32(data + at);
+        if (next > size) return false;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+        at = next;
+    }
+    return false;
+}
+
+// DevIL decodes a cut-off uncompressed TGA without complaint, the missing
+// rows left as whatever the memory held.  Types 1 to 3 store every pixel
+// raw, so their length follows from the header; run-length ones are let by.
+bool tgaLongEnough(const uint8_t* data, uint32_t size) {
+    constexpr uint32_t kHeader = 18;
+    if (size < kHeader) return false;
+    const uint32_t imageType = data[2];
+    if (imageType < 1 || imageType > 3) return true;
+    const uint64_t idBytes = data[0];
+    const uint64_t mapBytes = data[1] ? uint64_t(littleEndian16(data + 5)) * ((data[7] + 7u) / 8u) : 0;
+    const uint64_t pixelBytes = uint64_t(littleEndian16(data + 12)) * littleEndian16(data + 14) *
+                                ((data[16] + 7u) / 8u);
+    return kHeader + idBytes + mapBytes + pixelBytes <= size;
+}
+
 // One DevIL image, bound for the scope and deleted on every way out.
 class BoundDevilImage {
 public:
@@ -88,6 +127,12 @@ void decodeImage(PixelImage& image, const char* name, DataFileService& files) {
     const ILenum type = devilType(imageTypeFor(name));
     std::unique_ptr<DataFile> file = files.find(name);
     if (!file) fail(name, "not found");
+    // DevIL reads a lump of size 0 as one of unknown size, without bounds.
+    if (file->size() == 0) fail(name, "not decodable (empty file)");
+    const bool whole = type == IL_PNG   ? pngChunksWhole(file->data(), file->size())
+                       : type == IL_TGA ? tgaLongEnough(file->data(), file->size())
+                                        : true;
+    if (!whole) fail(name, "not decodable (cut short)");
     if (!ilLoadL(type, file->data(), file->size())) fail(name, "not decodable");
     file.reset();   // the bytes are in DevIL's hands now
 

@@ -1,0 +1,338 @@
+#include "resources/Image.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "TestSupport.h"
+#include "engine/Timeline.h"
+#include "resources/DataFile.h"
+
+using hlvtest::HeadlessGl;
+using hlvtest::TempDataFolder;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A 2 x 3 RGB picture with every pixel different, top row first.
+const Bytes kPicture = {
+    255, 0, 0,     0, 255, 0,      // top
+    0, 0, 255,     255, 255, 0,
+    0, 255, 255,   40, 80, 120,    // bottom
+};
+constexpr int kPictureWidth = 2, kPictureHeight = 3;
+
+void putBigEndian(Bytes& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
+}
+
+void pngChunk(Bytes& out, const char* type, const Bytes& data) {
+    putBigEndian(out, uint32_t(data.size()));
+    Bytes body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    putBigEndian(out, uint32_t(crc32(0, body.data(), uInt(body.size()))));
+}
+
+// A PNG written by hand, for the layouts the shared picture writer does not
+// make: colour type 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA.
+// rows holds the samples of each row back to back, top row first.
+Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes& rows,
+                const Bytes& palette = {}, const Bytes& paletteAlpha = {}) {
+    const size_t rowBytes = rows.size() / size_t(height);
+    Bytes filtered;
+    for (int y = 0; y < height; ++y) {
+        filtered.push_back(0);   // filter: none
+        filtered.insert(filtered.end(), rows.begin() + y * rowBytes, rows.begin() + (y + 1) * rowBytes);
+    }
+    uLongf packedSize = compressBound(uLong(filtered.size()));
+    Bytes packed(packedSize);
+    compress(packed.data(), &packedSize, filtered.data(), uLong(filtered.size()));
+    packed.resize(packedSize);
+
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes header;
+    putBigEndian(header, uint32_t(width));
+    putBigEndian(header, uint32_t(height));
+    header.insert(header.end(), {uint8_t(bitDepth), uint8_t(colourType), 0, 0, 0});
+    pngChunk(out, "IHDR", header);
+    if (!palette.empty()) pngChunk(out, "PLTE", palette);
+    if (!paletteAlpha.empty()) pngChunk(out, "tRNS", paletteAlpha);
+    pngChunk(out, "IDAT", packed);
+    pngChunk(out, "IEND", {});
+    return out;
+}
+
+// An uncompressed true-colour TGA of a top-row-first RGB(A) picture, stored
+// bottom row first (the usual way) or, with the descriptor's bit 5, top first.
+Bytes encodeTga(int width, int height, int channels, const Bytes& pixels, bool storedTopFirst) {
+    Bytes out(18, 0);
+    out[2] = 2;   // uncompressed true colour
+    out[12] = uint8_t(width), out[13] = uint8_t(width >> 8);
+    out[14] = uint8_t(height), out[15] = uint8_t(height >> 8);
+    out[16] = uint8_t(channels * 8);
+    out[17] = uint8_t((channels == 4 ? 8 : 0) | (storedTopFirst ? 0x20 : 0));
+    for (int row = 0; row < height; ++row) {
+        const int y = storedTopFirst ? row : height - 1 - row;
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &pixels[size_t(y * width + x) * channels];
+            out.insert(out.end(), {p[2], p[1], p[0]});   // B G R
+            if (channels == 4) out.push_back(p[3]);
+        }
+    }
+    return out;
+}
+
+Bytes pixelsOf(const PixelImage& image) {
+    return Bytes(image.pixels, image.pixels + size_t(image.width) * image.height * image.bytesPerPixel);
+}
+
+// Decodes name from folder; the pixels are copied out and freed.
+PixelImage decodeFrom(const TempDataFolder& folder, const char* name, Bytes* pixels = nullptr) {
+    DataFileService files(folder.root());
+    PixelImage image;
+    decodeImage(image, name, files);
+    if (pixels) *pixels = pixelsOf(image);
+    freeBlock(image.pixels);
+    image.pixels = nullptr;
+    return image;
+}
+
+template <class Call>
+std::string fatalMessageOf(Call call) {
+    try {
+        call();
+    } catch (const FatalError& error) {
+        return error.what();
+    }
+    return "(no FatalError)";
+}
+
+std::string fatalMessage(const TempDataFolder& folder, const char* name) {
+    return fatalMessageOf([&] { decodeFrom(folder, name); });
+}
+
+}  // namespace
+
+TEST(ImageTypeTest, ChosenByLowercasedSubstringTgaFirst) {
+    EXPECT_EQ(imageTypeFor("layers/1_fondo.png"), ImageType::Png);
+    EXPECT_EQ(imageTypeFor("LAYERS/FINAL.PNG"), ImageType::Png);
+    EXPECT_EQ(imageTypeFor("menu.JpG"), ImageType::Jpg);
+    EXPECT_EQ(imageTypeFor("logo.Tga"), ImageType::Tga);
+    EXPECT_EQ(imageTypeFor("velm/canon.raw"), ImageType::Tga);
+    EXPECT_EQ(imageTypeFor(""), ImageType::Tga);
+    EXPECT_EQ(imageTypeFor("a.png.tga"), ImageType::Tga);
+    EXPECT_EQ(imageTypeFor("a.tga.png"), ImageType::Tga);
+    EXPECT_EQ(imageTypeFor("a.jpg.png"), ImageType::Png);
+}
+
+TEST(DecodeImageTest, TypeDecidesTheDecoderAndTheLookupKeepsTheCase) {
+    TempDataFolder folder;
+    folder.writePicture("BIG.PNG", kPictureWidth, kPictureHeight, 3, kPicture);
+    folder.writePicture("png-inside.dat", kPictureWidth, kPictureHeight, 3, kPicture);
+
+    Bytes pixels;
+    decodeFrom(folder, "BIG.PNG", &pixels);
+    EXPECT_EQ(pixels, kPicture);
+    // No known extension: read as TGA, which a PNG is not.
+    const std::string message = fatalMessage(folder, "png-inside.dat");
+    EXPECT_NE(message.find("png-inside.dat"), std::string::npos) << message;
+    EXPECT_NE(message.find("not decodable"), std::string::npos) << message;
+}
+
+TEST(DecodeImageTest, EveryFormatComesOutTopRowFirst) {
+    TempDataFolder folder;
+    folder.writePicture("pic.png", kPictureWidth, kPictureHeight, 3, kPicture);
+    folder.write("bottom-first.tga", encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, false));
+    folder.write("top-first.tga", encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, true));
+
+    for (const char* name : {"pic.png", "bottom-first.tga", "top-first.tga"}) {
+        SCOPED_TRACE(name);
+        Bytes pixels;
+        const PixelImage image = decodeFrom(folder, name, &pixels);
+        EXPECT_EQ(image.width, kPictureWidth);
+        EXPECT_EQ(image.height, kPictureHeight);
+        EXPECT_EQ(image.bytesPerPixel, 3);
+        EXPECT_EQ(pixels, kPicture);
+    }
+}
+
+TEST(DecodeImageTest, AlphaDecidesBetweenThreeAndFourBytes) {
+    Bytes rgba;
+    for (size_t i = 0; i < kPicture.size(); i += 3)
+        rgba.insert(rgba.end(), {kPicture[i], kPicture[i + 1], kPicture[i + 2], uint8_t(i * 10)});
+    TempDataFolder folder;
+    folder.writePicture("rgba.png", kPictureWidth, kPictureHeight, 4, rgba);
+    folder.write("rgba.tga", encodeTga(kPictureWidth, kPictureHeight, 4, rgba, false));
+
+    for (const char* name : {"rgba.png", "rgba.tga"}) {
+        SCOPED_TRACE(name);
+        Bytes pixels;
+        EXPECT_EQ(decodeFrom(folder, name, &pixels).bytesPerPixel, 4);
+        EXPECT_EQ(pixels, rgba);
+    }
+}
+
+TEST(DecodeImageTest, GreyPalettesAndWideChannelsBecomeRgbOrRgba) {
+    TempDataFolder folder;
+    folder.write("grey.png", encodePng(3, 2, 0, 8, {0, 100, 200, 255, 50, 7}));
+    folder.write("grey-alpha.png", encodePng(2, 1, 4, 8, {10, 20, 30, 40}));
+    folder.write("palette.png", encodePng(2, 2, 3, 8, {0, 1, 1, 0}, {9, 8, 7, 200, 150, 100}));
+    folder.write("palette-alpha.png",
+                 encodePng(2, 1, 3, 8, {1, 0}, {9, 8, 7, 200, 150, 100}, {255, 60}));
+    // 16 bits per channel, big-endian: the high bytes survive.
+    folder.write("wide.png", encodePng(1, 1, 2, 16, {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0x00}));
+
+    struct Case { const char* name; int bytesPerPixel; Bytes pixels; };
+    const Case cases[] = {
+        {"grey.png", 3, {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255, 50, 50, 50, 7, 7, 7}},
+        {"grey-alpha.png", 4, {10, 10, 10, 20, 30, 30, 30, 40}},
+        {"palette.png", 3, {9, 8, 7, 200, 150, 100, 200, 150, 100, 9, 8, 7}},
+        {"palette-alpha.png", 4, {200, 150, 100, 60, 9, 8, 7, 255}},
+        {"wide.png", 3, {0x12, 0xAB, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes pixels;
+        EXPECT_EQ(decodeFrom(folder, c.name, &pixels).bytesPerPixel, c.bytesPerPixel);
+        EXPECT_EQ(pixels, c.pixels);
+    }
+}
+
+TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
+    TempDataFolder folder;
+    folder.write("garbage.png", std::string("this is not a picture at all, just words"));
+    folder.write("empty.png", std::string());
+    folder.writePicture("whole.png", kPictureWidth, kPictureHeight, 3, kPicture);
+    {
+        DataFileService files(folder.root());
+        auto whole = files.find("whole.png");
+        ASSERT_TRUE(whole);
+        // Cut inside a chunk: libpng fed by DevIL used to spin for ever on this.
+        folder.write("cut.png", Bytes(whole->data(), whole->data() + whole->size() / 2));
+    }
+    Bytes tga = encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, false);
+    tga.resize(tga.size() - 3);
+    folder.write("cut.tga", tga);
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"tunnel/textura.png", "not found"},
+        {"garbage.png", "not decodable"},
+        {"empty.png", "not decodable"},
+        {"cut.png", "not decodable"},
+        {"cut.tga", "not decodable"},
+    };
+    for (const auto& [name, why] : cases) {
+        SCOPED_TRACE(name);
+        const std::string message = fatalMessage(folder, name);
+        EXPECT_NE(message.find(std::string("\"") + name + "\""), std::string::npos) << message;
+        EXPECT_NE(message.find(why), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+}
+
+TEST(CreateTextureTest, ComponentsFiltersAndTightRows) {
+    HeadlessGl gl;
+    HLV_REQUIRE_GL(gl);
+    // 2 x 2 RGB has 6-byte rows: read at GL's default 4-byte alignment, its
+    // second row would start two bytes late.
+    Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    Bytes rgba = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    PixelImage rgbImage{2, 2, 3, rgb.data()};
+    PixelImage rgbaImage{2, 2, 4, rgba.data()};
+    const GLint alignmentBefore = [] { GLint a = 0; glGetIntegerv(GL_UNPACK_ALIGNMENT, &a); return a; }();
+
+    for (const PixelImage* image : {&rgbImage, &rgbaImage}) {
+        SCOPED_TRACE(image->bytesPerPixel);
+        glDisable(GL_TEXTURE_2D);
+        const uint32_t texture = createTexture(*image);
+        ASSERT_NE(texture, 0u);
+        GLint bound = 0, components = 0, alphaBits = -1, minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ(GLuint(bound), texture);
+        EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPONENTS, &components);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
+        if (image->bytesPerPixel == 3) {
+            EXPECT_TRUE(components == 3 || components == GL_RGB) << components;
+            EXPECT_EQ(alphaBits, 0);
+        } else {
+            EXPECT_TRUE(components == 4 || components == GL_RGBA) << components;
+            EXPECT_GT(alphaBits, 0);
+        }
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+        EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(magFilter, GL_LINEAR);
+        EXPECT_EQ(wrapS, GL_REPEAT);
+        EXPECT_EQ(wrapT, GL_REPEAT);
+
+        // Level 0 holds exactly our pixels; level 1 exists (mipmapped down to 1 x 1).
+        const size_t size = size_t(4) * image->bytesPerPixel;
+        Bytes level0(size);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, image->bytesPerPixel == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+                      level0.data());
+        EXPECT_EQ(level0, Bytes(image->pixels, image->pixels + size));
+        GLint level1Width = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1Width);
+        EXPECT_EQ(level1Width, 1);
+    }
+    GLint alignmentAfter = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignmentAfter);
+    EXPECT_EQ(alignmentAfter, alignmentBefore);
+}
+
+TEST(LoadImageSlotsTest, BothSlotsBecomeTexturesOrTheShowStops) {
+    HeadlessGl gl;
+    HLV_REQUIRE_GL(gl);
+    TempDataFolder folder;
+    folder.writeSolidPicture("back.png", 4, 4, 3, 0x102030FFu);
+    folder.writeSolidPicture("front.png", 4, 4, 4, 0xFFFFFF80u);
+    DataFileService files(folder.root());
+
+    Schedule schedule;
+    std::strcpy(schedule.imageSlots[0], "back.png");
+    std::strcpy(schedule.imageSlots[1], "front.png");
+    uint32_t textures[2] = {0, 0};
+    loadImageSlots(schedule, files, textures);
+    EXPECT_NE(textures[0], 0u);
+    EXPECT_NE(textures[1], 0u);
+    EXPECT_NE(textures[0], textures[1]);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    GLint alphaBits = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
+    EXPECT_GT(alphaBits, 0) << "slot 1 lost its alpha";
+
+    std::strcpy(schedule.imageSlots[1], "gone.png");
+    std::string message = fatalMessageOf([&] { loadImageSlots(schedule, files, textures); });
+    EXPECT_NE(message.find("\"gone.png\": not found"), std::string::npos) << message;
+
+    schedule.imageSlots[1][0] = '\0';
+    message = fatalMessageOf([&] { loadImageSlots(schedule, files, textures); });
+    EXPECT_NE(message.find("LOADIMAGE 1"), std::string::npos) << message;
+}
+
+TEST(AllocZeroedTest, BlocksComeZeroed) {
+    // Large enough to come fresh from the system and small enough to be
+    // recycled from a freed dirty block; both must read as zero.
+    for (size_t n : {size_t(1), size_t(24), size_t(4096), size_t(1) << 20}) {
+        auto* dirty = static_cast<uint8_t*>(std::malloc(n));
+        std::memset(dirty, 0xAB, n);
+        std::free(dirty);
+        auto* block = static_cast<uint8_t*>(allocZeroed(n));
+        ASSERT_NE(block, nullptr);
+        size_t nonZero = 0;
+        for (size_t i = 0; i < n; ++i) nonZero += block[i] != 0;
+        EXPECT_EQ(nonZero, 0u) << n << " bytes";
+        freeBlock(block);
+    }
+    freeBlock(nullptr);
+}
