@@ -1,6 +1,7 @@
 #include "platform/GlWindow.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include <epoxy/gl.h>
 
@@ -97,6 +98,7 @@ bool GlWindow::createContext(const DisplayChoice& choice) {
     // Adaptive vsync where the driver has it, plain vsync otherwise: no
     // tearing and no busy GPU; motion comes from the clock either way.
     if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
+    vsync_ = SDL_GL_GetSwapInterval() != 0 && std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") != 0;
     glViewport(0, 0, choice.width, choice.height);
     glEnable(GL_MULTISAMPLE);
     return true;
@@ -122,7 +124,12 @@ void GlWindow::pollEvents(Engine& engine) {
 }
 
 void GlWindow::presentFrame() {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (!window_) return;
+    SDL_GL_SwapWindow(window_);
+    // Without vsync (offscreen surfaces, drivers that refuse it) nothing makes
+    // the swap wait, and a software rasteriser would queue frames without
+    // bound; waiting for each frame keeps the picture in step with the clock.
+    if (!vsync_) glFinish();
 }
 
 void GlWindow::destroyContext() {

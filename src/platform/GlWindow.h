@@ -40,5 +40,6 @@ private:
     bool          fullscreen_ = false;        // a mode switch is in force
     bool          videoStarted_ = false;      // holds one reference on SDL's video subsystem
     bool          glewReady_ = false;
+    bool          vsync_ = false;             // the swap waits for the display
     int           multisampleFormats_[4] = {};   // for 2, 4, 8, 16 samples: what the driver gave, 0 = none
 };
