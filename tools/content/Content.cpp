@@ -1,7 +1,13 @@
 #include "Content.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
@@ -21,6 +27,7 @@ namespace {
 constexpr int kPngLevel = 6;       // zlib's default: level 9 takes four times as long for 3% less
 constexpr int kJpegQuality = 92;
 constexpr int kLayerSets[] = {1, 2, 3, 4, 5, 6, 8, 9};
+constexpr unsigned kMaxThreads = 8;
 
 std::vector<uint8_t> png(const Picture& pic) {
     const std::vector<uint8_t> bytes = toBytes(pic);
@@ -45,39 +52,77 @@ std::string contentVersion() {
 }
 
 std::vector<ContentFile> buildContent() {
-    const Fonts fonts;
-    std::vector<ContentFile> files;
-    files.push_back({"hlv.txt", toVector(timelineScript())});
-    files.push_back({kMusicFile, composeMusic()});
+    // Each file is one job; workers take jobs in turn and every result lands
+    // in its job's slot, so the order and the bytes never depend on timing.
+    using Job = std::function<std::vector<uint8_t>(const Fonts&)>;
+    std::vector<std::pair<std::string, Job>> jobs;
+    auto add = [&](std::string name, Job job) { jobs.emplace_back(std::move(name), std::move(job)); };
 
-    const std::vector<uint8_t> menu = toBytes(menuPicture(fonts));
-    files.push_back({"menu.jpg", encodeJpeg(kMenuWidth, kMenuHeight, menu.data(), kJpegQuality)});
-    files.push_back({kLoadingBackgroundFile, png(loadingBackground())});
-    const RgbaPicture overlay = loadingOverlay(fonts);
-    files.push_back({kLoadingOverlayFile, png(overlay.colour, overlay.alpha)});
-    files.push_back({"final.png", png(finalPicture(fonts))});
+    add("hlv.txt", [](const Fonts&) { return toVector(timelineScript()); });
+    add(kMusicFile, [](const Fonts&) { return composeMusic(); });
+    add("menu.jpg", [](const Fonts& f) {
+        const std::vector<uint8_t> menu = toBytes(menuPicture(f));
+        return encodeJpeg(kMenuWidth, kMenuHeight, menu.data(), kJpegQuality);
+    });
+    add(kLoadingBackgroundFile, [](const Fonts&) { return png(loadingBackground()); });
+    add(kLoadingOverlayFile, [](const Fonts& f) {
+        const RgbaPicture overlay = loadingOverlay(f);
+        return png(overlay.colour, overlay.alpha);
+    });
+    add("final.png", [](const Fonts& f) { return png(finalPicture(f)); });
 
+    // A layer set is made once and written as three files.
+    std::vector<std::shared_ptr<std::once_flag>> made;
+    std::vector<std::shared_ptr<LayerPictures>> sets;
     for (int n : kLayerSets) {
-        const LayerPictures set = layerSet(n, fonts);
+        auto once = std::make_shared<std::once_flag>();
+        auto set = std::make_shared<LayerPictures>();
+        auto part = [n, once, set](Picture LayerPictures::*which) {
+            return [n, once, set, which](const Fonts& f) {
+                std::call_once(*once, [&] { *set = layerSet(n, f); });
+                return png((*set).*which);
+            };
+        };
         const std::string stem = "layers/" + std::to_string(n);
-        files.push_back({stem + "_fondo.png", png(set.background)});
-        files.push_back({stem + "_damunt.png", png(set.foreground)});
-        files.push_back({stem + "_mascara.png", png(set.mask)});
+        add(stem + "_fondo.png", part(&LayerPictures::background));
+        add(stem + "_damunt.png", part(&LayerPictures::foreground));
+        add(stem + "_mascara.png", part(&LayerPictures::mask));
     }
 
-    files.push_back({"tunnel/textura.png", png(tunnelTexture())});
-    files.push_back({"pqknot/textura.png", png(knotTexture())});
-    files.push_back({"metaballs/textura.png", png(metaballsTexture())});
-    files.push_back({"sphereb/textura.png", png(sphereTexture())});
-    files.push_back({"sphereb/FLARE.png", png(flareTexture(true))});
-    files.push_back({"cubem/textura.png", png(cubeMorphTexture())});
-    files.push_back({"cubef/textura.png", png(cubeFloorTexture())});
-    files.push_back({"column/textura.png", png(columnTexture())});
-    files.push_back({"goa/textura.png", png(goaTexture())});
-    files.push_back({"velm/textura.png", png(groundTexture())});
-    files.push_back({"velm/brillo.png", png(shineTexture())});
-    files.push_back({"cflare/FLARE.png", png(flareTexture(false))});
-    files.push_back({"velm/canon.raw", toGreyBytes(heightMap())});
+    add("tunnel/textura.png", [](const Fonts&) { return png(tunnelTexture()); });
+    add("pqknot/textura.png", [](const Fonts&) { return png(knotTexture()); });
+    add("metaballs/textura.png", [](const Fonts&) { return png(metaballsTexture()); });
+    add("sphereb/textura.png", [](const Fonts&) { return png(sphereTexture()); });
+    add("sphereb/FLARE.png", [](const Fonts&) { return png(flareTexture(true)); });
+    add("cubem/textura.png", [](const Fonts&) { return png(cubeMorphTexture()); });
+    add("cubef/textura.png", [](const Fonts&) { return png(cubeFloorTexture()); });
+    add("column/textura.png", [](const Fonts&) { return png(columnTexture()); });
+    add("goa/textura.png", [](const Fonts&) { return png(goaTexture()); });
+    add("velm/textura.png", [](const Fonts&) { return png(groundTexture()); });
+    add("velm/brillo.png", [](const Fonts&) { return png(shineTexture()); });
+    add("cflare/FLARE.png", [](const Fonts&) { return png(flareTexture(false)); });
+    add("velm/canon.raw", [](const Fonts&) { return toGreyBytes(heightMap()); });
+
+    std::vector<ContentFile> files(jobs.size());
+    std::atomic<size_t> next{0};
+    std::mutex failureLock;
+    std::string failure;
+    auto worker = [&] {
+        try {
+            const Fonts fonts;   // FreeType faces are not shared between threads
+            for (size_t i; (i = next++) < jobs.size();) files[i] = {jobs[i].first, jobs[i].second(fonts)};
+        } catch (const std::exception& e) {
+            const std::lock_guard<std::mutex> hold(failureLock);
+            failure = e.what();
+            next = jobs.size();
+        }
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker);
+    worker();
+    for (std::thread& t : pool) t.join();
+    if (!failure.empty()) throw std::runtime_error(failure);
     return files;
 }
 

@@ -233,9 +233,10 @@ LayerPictures sphereFrame(const Fonts& f) {
     addPool(bg, 0.55, -0.45, 0.75, palette::kSteel, 0.45);
     addPool(bg, 0.55, -0.45, 0.3, palette::kFrost, 0.15);
     Overlay o(N, N);
-    letterbox(o, 74, 74, 6002);
-    label(o, f.regular, "eclipse", 26, 46, 14, false, 0.7);
-    label(o, f.bold, "HALVOREN", N - 26, N - 30, 15, true, 0.85);
+    // The sphere sits low on the right: the bottom bar stays thin to keep it whole.
+    letterbox(o, 64, 34, 6002);
+    label(o, f.regular, "eclipse", 26, 40, 14, false, 0.7);
+    label(o, f.bold, "HALVOREN", N - 26, 40, 15, true, 0.85);
     return finish(std::move(bg), o, 0.4);
 }
 
