@@ -29,6 +29,9 @@ void drawLoadingScreen(uint32_t slot0Texture, uint32_t slot1Texture, float loadP
 
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
+    // The push below is undone by a pop in model-view mode, so it must push
+    // the model-view stack too, whatever an effect's init left current.
+    glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
