@@ -86,7 +86,8 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSet) {
             for (int c = 0; c < 3; ++c) {
                 const double expected =
                     sample(picture, (x + 0.5) / gl.width(), (y + 0.5) / gl.height(), c);
-                const int error = std::abs(frame[size_t(y * gl.width() + x) * 4 + c] - int(std::lround(expected)));
+                const int got = frame[size_t(y * gl.width() + x) * 4 + c];
+                const int error = std::abs(got - int(std::lround(expected)));
                 if (error > worst) worst = error, worstX = x, worstY = y;
             }
     EXPECT_LE(worst, kTolerance) << "at (" << worstX << ", " << worstY << ")";

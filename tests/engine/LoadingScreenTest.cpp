@@ -81,7 +81,8 @@ TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlpha) {
     // Slot 0: upper half red, lower half blue; slot 1: white at half alpha.
     std::vector<uint8_t> halves;
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) halves.insert(halves.end(), {uint8_t(y < 4 ? 200 : 40), 40, uint8_t(y < 4 ? 40 : 200)});
+        for (int x = 0; x < 8; ++x)
+            halves.insert(halves.end(), {uint8_t(y < 4 ? 200 : 40), 40, uint8_t(y < 4 ? 40 : 200)});
     folder.writePicture("halves.png", 8, 8, 3, halves);
     folder.writeSolidPicture("veil.png", 8, 8, 4, 0xFFFFFF80u);
     glEnable(GL_BLEND);   // left over from some earlier drawing

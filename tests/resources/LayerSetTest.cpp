@@ -23,7 +23,8 @@ constexpr int kFilterMargin = 6;      // screen rows where linear filtering mixe
 struct Rgb { int r, g, b; };
 
 // Layer pictures of one colour each (0xRRGGBBAA).
-void writeLayer(const TempDataFolder& folder, int n, uint32_t background, uint32_t foreground, uint32_t mask) {
+void writeLayer(const TempDataFolder& folder, int n, uint32_t background, uint32_t foreground,
+                uint32_t mask) {
     const std::string prefix = "layers/" + std::to_string(n);
     folder.writeSolidPicture(prefix + "_fondo.png", kSide, kSide, 3, background);
     folder.writeSolidPicture(prefix + "_damunt.png", kSide, kSide, 3, foreground);
