@@ -220,6 +220,29 @@ TEST_F(ContentTest, ScenesAreContiguousAndFlashesStraddleTheirCuts) {
         previousScene = &e;
     }
     EXPECT_EQ(sceneEnd, kShowEndMs);
+
+    // GL state the effects leave to each other (flashes and black frames
+    // draw no texture and change nothing of it).
+    const std::set<std::string> leaveUnitOneActive = {"Tunnel", "VelmorFX"};
+    const std::set<std::string> useTheActiveUnit = {"KnotPQ", "CFlare", "604Effect", "Column", "CubeFloor"};
+    // Effects that choose the active unit themselves: unit 0, or both (last two).
+    const std::set<std::string> chooseTheUnit = {"Present",   "CubeMorph",  "Credits", "Greetings",
+                                                  "Metaballs", "SphereBump", "Tunnel",  "VelmorFX"};
+    const std::set<std::string> switchFogOn = {"Tunnel", "604Effect"};
+    std::string units = "Present", fog = "";   // the show starts with both at their defaults
+    for (int i = 0; i < s.scheduleCount; ++i) {
+        const std::string name = s.entries[i].effect->name;
+        if (name == "Flash" || name == "Null") continue;
+        if (useTheActiveUnit.count(name)) {
+            EXPECT_FALSE(leaveUnitOneActive.count(units)) << name << " would texture on the unit " << units << " left";
+        }
+        if (name == "Metaballs") {
+            EXPECT_TRUE(fog.empty()) << "Metaballs would be drawn in the fog of " << fog;
+        }
+        if (chooseTheUnit.count(name)) units = name;
+        if (switchFogOn.count(name)) fog = name;
+        if (name == "Column") fog.clear();
+    }
     EXPECT_STREQ(s.entries[0].effect->name, "Present");
     EXPECT_EQ(s.entries[0].start, 0u);
     EXPECT_STREQ(previousScene->effect->name, "Final");

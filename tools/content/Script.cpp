@@ -26,23 +26,32 @@ struct Scene {
     const char* note;
 };
 
-// Story: the title and a quiet flight while the pads swell; the tunnel and
-// the rolling grid as the beat assembles; one black beat before the drop;
-// five quick scenes on the full beat, cut every two bars, the lead entering
-// with the cube; the credits card through the break; column and floor as the
-// kick comes back; greetings over the peak; the sphere fading out with the
-// music; the closing picture in the silence.
+// Story: the title and a quiet flight while the pads swell; the blobs and
+// the tunnel as the beat assembles; one black beat before the drop; five
+// quick scenes on the full beat, the lead entering with the knot; the credits
+// card through the break; column and floor as the kick comes back; greetings
+// over the peak; the sphere fading out with the music; the closing picture
+// in the silence.
+//
+// The order also minds the GL state each effect leaves to the next:
+// - Tunnel and VelmorFX leave texture unit 1 active and adding; effects that
+//   work on "the active unit" (KnotPQ, CFlare, 604Effect, Column, CubeFloor)
+//   must not follow them before an effect that selects unit 0 again
+//   (Present, CubeMorph, Credits, Greetings, Metaballs, SphereBump);
+// - Tunnel and 604Effect switch fog on and only Column switches it off:
+//   Metaballs, seen from 40 units away, would drown in it, so it plays
+//   before the tunnel.
 constexpr Scene kScenes[] = {
     {"Present", musicBarMs(0), false, "Intro: title card, a line per 3.5 s of music"},
     {"VelmorFX", musicBarMs(4), false, "Intro: over the canyon as the pads swell"},
-    {"Tunnel", musicBarMs(8), true, "Rise: hats and bass"},
-    {"604Effect", musicBarMs(12), true, "Rise: the kick joins"},
+    {"Metaballs", musicBarMs(8), true, "Rise: hats and bass"},
+    {"Tunnel", musicBarMs(12), true, "Rise: the kick joins"},
     {"Null", beatMs(63), false, "the riser's last beat, in black"},
-    {"KnotPQ", musicBarMs(16), true, "Drive: full beat, the knot flashes on it"},
-    {"CFlare", musicBarMs(18), true, "Drive"},
-    {"CubeMorph", musicBarMs(20), true, "Drive: the lead theme enters"},
-    {"Lines", musicBarMs(22), true, "Drive: drawn under the cube's projection"},
-    {"Metaballs", musicBarMs(24), true, "Drive"},
+    {"CubeMorph", musicBarMs(16), true, "Drive: full beat"},
+    {"Lines", musicBarMs(18), true, "Drive: drawn under the cube's projection"},
+    {"KnotPQ", musicBarMs(20), true, "Drive: the lead theme enters, the knot flashes on the beat"},
+    {"CFlare", musicBarMs(22), true, "Drive"},
+    {"604Effect", musicBarMs(24), true, "Drive"},
     {"Credits", musicBarMs(27), false, "Break: three pages while the card turns"},
     {"Column", musicBarMs(36), true, "Build: snare roll"},
     {"CubeFloor", musicBarMs(38), true, "Build: the kick returns"},
