@@ -139,7 +139,7 @@ LayerPictures linesFrame(const Fonts& f) {
 
 // --- 3: metaballs.  A round port with a scale around it. ------------------
 LayerPictures metaballsFrame(const Fonts& f) {
-    constexpr double kCx = 0.0, kCy = 0.1, kRadius = 0.82;   // screen heights
+    constexpr double kCx = 0.0, kCy = 0.08, kRadius = 0.8;   // screen heights
     Picture bg = nebula(N, N, 3001, 0.35, kScreen);
     addPool(bg, kCx, kCy, 0.7, palette::kSteel, 0.35);
     Overlay o(N, N);
