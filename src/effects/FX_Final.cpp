@@ -3,10 +3,10 @@
 #include <epoxy/gl.h>
 
 #include "resources/Image.h"
+#include "resources/LayerSet.h"
 
 namespace {
 constexpr const char* kPicture = "final.png";
-constexpr float kQuadDepth = -0.5f;
 }  // namespace
 
 void FX_Final::init() { texture_ = loadTexture(kPicture, *demo_.files); }
@@ -30,13 +30,7 @@ void FX_Final::render(uint32_t, uint32_t) {
     glDisable(GL_DEPTH_TEST);
     glBindTexture(GL_TEXTURE_2D, texture_);
 
-    // Texture row 0 along the top edge of the screen.
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(0, 0); glVertex3f(-1, 1, kQuadDepth);
-    glTexCoord2f(1, 0); glVertex3f(1, 1, kQuadDepth);
-    glTexCoord2f(0, 1); glVertex3f(-1, -1, kQuadDepth);
-    glTexCoord2f(1, 1); glVertex3f(1, -1, kQuadDepth);
-    glEnd();
+    drawScreenQuad();
 
     glPopAttrib();
     glMatrixMode(GL_MODELVIEW);

@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
+#include "effects/Camera.h"
 #include "effects/RingMesh.h"
 #include "resources/Image.h"
 
@@ -537,13 +538,7 @@ void FX_Metaballs::start() {
     glFrontFace(GL_CCW);
     glEnable(GL_DEPTH_TEST);
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(camera_.fovY, demo_.aspect(), camera_.zNear, camera_.zFar);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(camera_.eye[0], camera_.eye[1], camera_.eye[2], camera_.target[0], camera_.target[1],
-              camera_.target[2], camera_.up[0], camera_.up[1], camera_.up[2]);
+    applyCamera(camera_, demo_.aspect());
 
     glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
     glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);

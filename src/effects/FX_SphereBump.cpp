@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
+#include "effects/Camera.h"
 #include "resources/Image.h"
 
 namespace {
@@ -145,13 +146,7 @@ void FX_SphereBump::start() {
     glMaterialfv(GL_FRONT, GL_SPECULAR, kWhite);
     glMaterialf(GL_FRONT, GL_SHININESS, kShininess);
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(camera_.fovY, demo_.aspect(), camera_.zNear, camera_.zFar);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(camera_.eye[0], camera_.eye[1], camera_.eye[2], camera_.target[0], camera_.target[1],
-              camera_.target[2], camera_.up[0], camera_.up[1], camera_.up[2]);
+    applyCamera(camera_, demo_.aspect());
 
     glBlendFunc(GL_ONE, GL_ONE);
     glEnable(GL_BLEND);

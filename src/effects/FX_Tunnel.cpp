@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
+#include "effects/Camera.h"
 #include "resources/Image.h"
 
 namespace {
@@ -124,13 +125,7 @@ void FX_Tunnel::start() {
     glFogf(GL_FOG_END, kFogEnd);
     glEnable(GL_FOG);
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(camera_.fovY, demo_.aspect(), camera_.zNear, camera_.zFar);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    gluLookAt(camera_.eye[0], camera_.eye[1], camera_.eye[2], camera_.target[0], camera_.target[1],
-              camera_.target[2], camera_.up[0], camera_.up[1], camera_.up[2]);
+    applyCamera(camera_, demo_.aspect());
 
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CW);
