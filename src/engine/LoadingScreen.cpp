@@ -2,6 +2,8 @@
 
 #include <epoxy/gl.h>
 
+#include "resources/LayerSet.h"
+
 namespace {
 
 // The bar's place on screen, in normalised coordinates: its local units are
@@ -14,12 +16,7 @@ constexpr float kBarColour[3] = {0.2f, 0.25f, 0.3f};
 void fullScreenQuad(uint32_t texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glColor3f(1.0f, 1.0f, 1.0f);
-    glBegin(GL_TRIANGLE_STRIP);   // texture row 0 at the top of the screen
-    glTexCoord2f(0, 0); glVertex3f(-1, 1, -0.5f);
-    glTexCoord2f(1, 0); glVertex3f(1, 1, -0.5f);
-    glTexCoord2f(0, 1); glVertex3f(-1, -1, -0.5f);
-    glTexCoord2f(1, 1); glVertex3f(1, -1, -0.5f);
-    glEnd();
+    drawScreenQuad();   // texture row 0 at the top of the screen
 }
 
 }  // namespace

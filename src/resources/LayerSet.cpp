@@ -10,17 +10,6 @@ namespace {
 
 constexpr float kQuadDepth = -0.5f;   // inside the identity view volume
 
-// Whole viewport, texture row 0 along the top; the first triangle runs
-// clockwise, which is why the frame below sets GL_CW.
-void screenQuad() {
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(0, 0); glVertex3f(-1, 1, kQuadDepth);
-    glTexCoord2f(1, 0); glVertex3f(1, 1, kQuadDepth);
-    glTexCoord2f(0, 1); glVertex3f(-1, -1, kQuadDepth);
-    glTexCoord2f(1, 1); glVertex3f(1, -1, kQuadDepth);
-    glEnd();
-}
-
 // Saves everything the passes touch, so the calling effect keeps its state
 // without any bookkeeping of its own.
 void beginLayerFrame() {
@@ -53,6 +42,16 @@ void endLayerFrame() {
 
 }  // namespace
 
+// The first triangle runs clockwise, which is why the layer frame sets GL_CW.
+void drawScreenQuad() {
+    glBegin(GL_TRIANGLE_STRIP);
+    glTexCoord2f(0, 0); glVertex3f(-1, 1, kQuadDepth);
+    glTexCoord2f(1, 0); glVertex3f(1, 1, kQuadDepth);
+    glTexCoord2f(0, 1); glVertex3f(-1, -1, kQuadDepth);
+    glTexCoord2f(1, 1); glVertex3f(1, -1, kQuadDepth);
+    glEnd();
+}
+
 void loadLayerSet(LayerSet& set, int n, DataFileService& files) {
     char name[260];
     std::snprintf(name, sizeof name, "layers/%d_mascara.png", n);
@@ -67,7 +66,7 @@ void drawBackground(const LayerSet& set) {
     beginLayerFrame();
     // Blending stays as the effect set it: an additive effect adds its background.
     glBindTexture(GL_TEXTURE_2D, set.background);
-    screenQuad();
+    drawScreenQuad();
     endLayerFrame();
 }
 
@@ -77,10 +76,10 @@ void drawOverlay(const LayerSet& set) {
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glEnable(GL_BLEND);
     glBindTexture(GL_TEXTURE_2D, set.mask);
-    screenQuad();
+    drawScreenQuad();
     // ... then the foreground fills what the mask cut out.
     glBlendFunc(GL_ONE, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, set.foreground);
-    screenQuad();
+    drawScreenQuad();
     endLayerFrame();
 }

@@ -12,6 +12,11 @@ struct LayerSet {
     uint32_t mask = 0;
 };
 
+// The full-screen quad every picture pass draws: a triangle strip at depth
+// -0.5 covering the identity view volume, texture row 0 along the top, its
+// first triangle clockwise on screen.
+void drawScreenQuad();
+
 // Loads "layers/<n>_mascara.png", "layers/<n>_damunt.png", "layers/<n>_fondo.png".
 void loadLayerSet(LayerSet& set, int n, DataFileService& files);
 
