@@ -54,9 +54,11 @@ private:
     RenderLog* log_;
 };
 
-std::unique_ptr<EffectRegistry> dummyRegistry(RenderLog* log) {
+// Every registered name but the missing ones, as a build that lacks them would have.
+std::unique_ptr<EffectRegistry> dummyRegistry(RenderLog* log, const std::set<std::string>& missing = {}) {
     auto registry = std::make_unique<EffectRegistry>(std::vector<EffectFactory>{});
-    for (const char* n : kRegisteredNames) registry->add(std::make_unique<Dummy>(n, log));
+    for (const char* n : kRegisteredNames)
+        if (!missing.count(n)) registry->add(std::make_unique<Dummy>(n, log));
     return registry;
 }
 
@@ -114,11 +116,19 @@ protected:
     }
 
     // Runs the real frame loop over the script, one frame every stepMs.
-    static void walk(uint32_t stepMs, RenderLog& log, std::vector<const TimelineEntry*>& becameCurrent,
-                     std::vector<uint32_t>& whenCurrent, uint32_t& quitAt) {
+    // A row as it became current: the walk's engine is gone afterwards.
+    struct Visit {
+        int row;            // index in the schedule
+        std::string name;   // the row's effect
+        uint32_t end;       // the row's end, ms
+        uint32_t when;      // clock of the frame it became current
+    };
+
+    static void walk(uint32_t stepMs, RenderLog& log, std::vector<Visit>& visits, uint32_t& quitAt,
+                     const std::set<std::string>& missing = {}) {
         hlvtest::HeadlessGl gl;
         if (!gl.ok()) GTEST_SKIP() << "no headless GL context";
-        auto registry = dummyRegistry(&log);
+        auto registry = dummyRegistry(&log, missing);
         DataFileService files(root());
         DemoContext demo;
         demo.files = &files;
@@ -135,8 +145,8 @@ protected:
             engine.renderFrame();
             if (engine.cursor() != last) {
                 last = engine.cursor();
-                becameCurrent.push_back(last);
-                whenCurrent.push_back(t);
+                visits.push_back({int(last - engine.schedule.entries), last->effect ? last->effect->name : "",
+                                  last->end, t});
             }
             quitAt = t;
         }
@@ -195,17 +205,11 @@ TEST_F(ContentTest, ScenesAreContiguousAndFlashesStraddleTheirCuts) {
     const Schedule s = parse(*registry);
     uint32_t sceneEnd = 0;
     const TimelineEntry* previousScene = nullptr;
-    for (int i = 0; i < s.scheduleCount; ++i) {
+    std::set<uint32_t> cuts;
+    int i = 0;
+    for (; i < s.scheduleCount && std::string(s.entries[i].effect->name) != "Flash"; ++i) {
         const TimelineEntry& e = s.entries[i];
         ASSERT_LT(e.start, e.end) << "row " << i;
-        if (std::string(e.effect->name) == "Flash") {
-            ASSERT_NE(previousScene, nullptr) << "a flash before any scene";
-            EXPECT_LT(e.start, previousScene->end) << "row " << i;
-            EXPECT_GT(e.end, previousScene->end) << "row " << i;
-            EXPECT_GE(e.end - e.start, 150u);
-            EXPECT_LE(e.end - e.start, 300u);
-            continue;
-        }
         EXPECT_EQ(e.start, sceneEnd) << e.effect->name << " does not start where the previous scene ends";
         // Cuts fall on the music's beats (the sphere's fade start is 14 ms past one).
         const double beats = e.start / kBeatMs;
@@ -216,10 +220,25 @@ TEST_F(ContentTest, ScenesAreContiguousAndFlashesStraddleTheirCuts) {
             EXPECT_TRUE(before == "Column" || before == "CubeMorph")
                 << "Lines keeps the projection of " << before;
         }
+        if (e.start > 0) cuts.insert(e.start);
         sceneEnd = e.end;
         previousScene = &e;
     }
-    EXPECT_EQ(sceneEnd, kShowEndMs);
+    ASSERT_NE(previousScene, nullptr);
+    EXPECT_GT(sceneEnd, kShowEndMs) << "the last scene must hold until the clock passes the end";
+
+    // Every row after the scenes is a flash around one of their cuts.
+    int flashes = 0;
+    for (; i < s.scheduleCount; ++i, ++flashes) {
+        const TimelineEntry& e = s.entries[i];
+        ASSERT_STREQ("Flash", e.effect->name) << "row " << i << " comes after the flashes";
+        auto cut = cuts.lower_bound(e.start + 1);
+        ASSERT_NE(cut, cuts.end()) << "flash at " << e.start << " marks no cut";
+        EXPECT_LT(*cut, e.end) << "flash at " << e.start << " marks no cut";
+        EXPECT_GE(e.end - e.start, 150u);
+        EXPECT_LE(e.end - e.start, 300u);
+    }
+    EXPECT_GE(flashes, 8);
 
     // GL state the effects leave to each other (flashes and black frames
     // draw no texture and change nothing of it).
@@ -230,7 +249,7 @@ TEST_F(ContentTest, ScenesAreContiguousAndFlashesStraddleTheirCuts) {
                                                   "Metaballs", "SphereBump", "Tunnel",  "VelmorFX"};
     const std::set<std::string> switchFogOn = {"Tunnel", "604Effect"};
     std::string units = "Present", fog = "";   // the show starts with both at their defaults
-    for (int i = 0; i < s.scheduleCount; ++i) {
+    for (i = 0; i < s.scheduleCount; ++i) {
         const std::string name = s.entries[i].effect->name;
         if (name == "Flash" || name == "Null") continue;
         if (useTheActiveUnit.count(name)) {
@@ -252,32 +271,46 @@ TEST_F(ContentTest, FrameLoopWalksEveryRowWhileItIsOpen) {
     for (uint32_t step : {16u, 41u}) {
         SCOPED_TRACE("frame step " + std::to_string(step));
         RenderLog log;
-        std::vector<const TimelineEntry*> rows;
-        std::vector<uint32_t> when;
+        std::vector<Visit> visits;
         uint32_t quitAt = 0;
-        walk(step, log, rows, when, quitAt);
+        walk(step, log, visits, quitAt);
         if (IsSkipped()) return;
-        ASSERT_FALSE(rows.empty());
-        // The cursor takes every row in turn and reaches each while it is
-        // still open: no row is left over to flicker for a frame after its time.
-        for (size_t i = 0; i + 1 < rows.size(); ++i) {
-            EXPECT_EQ(rows[i + 1], rows[i] + 1);
-            if (rows[i]->effect) {
-                EXPECT_LT(when[i], rows[i]->end) << rows[i]->effect->name << " came late";
-            }
+        ASSERT_FALSE(visits.empty());
+        // The cursor takes every scene in turn while it is still open; the
+        // flashes are only ever drawn over them.
+        for (size_t i = 0; i < visits.size(); ++i) {
+            EXPECT_EQ(int(i), visits[i].row);
+            EXPECT_LT(visits[i].when, visits[i].end) << visits[i].name << " came late";
+            EXPECT_NE("Flash", visits[i].name);
         }
-        EXPECT_EQ(rows.back()->effect, nullptr) << "the schedule did not run out";
-        EXPECT_GT(quitAt + step, kShowEndMs - 1) << "the show ended early, at " << quitAt;
+        EXPECT_EQ("Final", visits.back().name);
+        EXPECT_GT(quitAt, kShowEndMs - step) << "the show ended early, at " << quitAt;
+        EXPECT_LE(quitAt, kShowEndMs + step) << "the show ended late, at " << quitAt;
         for (const char* n : kRegisteredNames) EXPECT_FALSE(log.byEffect[n].empty()) << n << " never drawn";
     }
 }
 
+// A build that lacks some effects drops their lines: their time goes to the
+// next scene, never to a flash left on screen.
+TEST_F(ContentTest, MissingEffectsHandTheirTimeToTheNextScene) {
+    RenderLog log;
+    std::vector<Visit> visits;
+    uint32_t quitAt = 0;
+    walk(20, log, visits, quitAt, {"Present", "VelmorFX", "Lines", "604Effect", "Credits", "Greetings"});
+    if (IsSkipped()) return;
+    ASSERT_FALSE(visits.empty());
+    EXPECT_EQ("Metaballs", visits.front().name) << "the first scene there is takes the start";
+    for (const Visit& v : visits) EXPECT_NE("Flash", v.name);
+    size_t whiteFrames = log.byEffect["Flash"].size();
+    EXPECT_LT(whiteFrames * 20, 12 * 300u) << "flashes stay short";
+    EXPECT_GT(quitAt, kShowEndMs - 20);
+}
+
 TEST_F(ContentTest, ScenesKeepTheirEffectsConstraints) {
     RenderLog log;
-    std::vector<const TimelineEntry*> rows;
-    std::vector<uint32_t> when;
+    std::vector<Visit> visits;
     uint32_t quitAt = 0;
-    walk(16, log, rows, when, quitAt);
+    walk(16, log, visits, quitAt);
     if (IsSkipped()) return;
 
     // Title card: its lines change at 3.5, 7 and 10.5 s of music time.

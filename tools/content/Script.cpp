@@ -66,9 +66,15 @@ std::vector<ScriptRow> scheduleRows() {
     std::vector<ScriptRow> rows;
     const size_t n = std::size(kScenes);
     for (size_t i = 0; i < n; ++i) {
-        const uint32_t end = i + 1 < n ? kScenes[i + 1].start : kShowEndMs;
+        const uint32_t end = i + 1 < n ? kScenes[i + 1].start : kLastSceneEndMs;
         rows.push_back({kScenes[i].effect, kScenes[i].start, end, kScenes[i].note});
-        if (i + 1 < n && kScenes[i + 1].flashIn) rows.push_back({"Flash", end - kFlashLeadMs, end + kFlashTailMs, ""});
+    }
+    bool first = true;
+    for (const Scene& scene : kScenes) {
+        if (!scene.flashIn) continue;
+        rows.push_back({"Flash", scene.start - kFlashLeadMs, scene.start + kFlashTailMs,
+                        first ? "White flashes over the cuts, drawn over whatever scene is current" : ""});
+        first = false;
     }
     return rows;
 }
