@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <SDL.h>
@@ -58,6 +60,26 @@ void MusicPlayer::startMusic(const char* musicName) {
     SDL_PauseAudioDevice(device_, 0);
 }
 
+namespace {
+
+// Whether any sound output could exist: a sound server's socket or an ALSA
+// card.  Without one, asking SDL's real drivers only fills stderr with the
+// sound library's complaints before the dummy driver takes over anyway.
+bool soundOutputMayExist() {
+    if (SDL_getenv("SDL_AUDIODRIVER")) return true;   // the user chose; let SDL try it
+    std::error_code ignored;
+    if (const char* runtime = SDL_getenv("XDG_RUNTIME_DIR")) {
+        for (const char* socket : {"/pulse/native", "/pipewire-0"})
+            if (std::filesystem::exists(std::string(runtime) + socket, ignored)) return true;
+    }
+    if (!std::filesystem::exists("/proc/self", ignored)) return true;   // not Linux: let SDL decide
+    std::ifstream cards("/proc/asound/cards");   // absent when the kernel has no sound at all
+    std::string first;
+    return cards && std::getline(cards, first) && first.find("no soundcards") == std::string::npos;
+}
+
+}  // namespace
+
 bool MusicPlayer::openDevice() {
     SDL_AudioSpec want{};
     want.freq = kMusicRate;
@@ -70,7 +92,7 @@ bool MusicPlayer::openDevice() {
 
     // No format changes allowed: SDL converts if the hardware differs, so the
     // callback's buffer is exactly kDeviceBufferFrames of our frames.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    if (soundOutputMayExist() && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         audioInit_ = AudioInit::Subsystem;
         device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (!device_) quitAudio();
