@@ -1,9 +1,9 @@
-// A data folder with the pictures an effect loads, a DemoContext pointing at
-// it, and frame helpers for headless renders.  Header-only so each effect
-// test can take what it needs.
+// Data folders, a DemoContext pointing at them, and frame and GL-state
+// helpers for the effect tests.  Header-only so each test takes what it needs.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -18,24 +18,20 @@
 
 namespace hlvtest {
 
-// A 32 x 32 RGB picture with a gradient and a checker, so texture
-// coordinates show up in a frame.
+using Frame = std::vector<uint8_t>;   // RGBA, top row first
+
+// A 32 x 32 RGB gradient with a checker, so texture coordinates show in a frame.
 inline void writePatternPicture(const TempDataFolder& folder, const std::string& name) {
-    constexpr int kSize = 32;
-    std::vector<uint8_t> pixels(kSize * kSize * 3);
-    for (int y = 0; y < kSize; ++y)
-        for (int x = 0; x < kSize; ++x) {
-            uint8_t* p = &pixels[size_t(y * kSize + x) * 3];
-            const bool check = ((x / 8) + (y / 8)) % 2 == 0;
-            p[0] = uint8_t(x * 8);
-            p[1] = uint8_t(y * 8);
-            p[2] = check ? 200 : 60;
-        }
-    folder.writePicture(name, kSize, kSize, 3, pixels);
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            pixels.insert(pixels.end(), {uint8_t(x * 8), uint8_t(y * 8), uint8_t((x / 8 + y / 8) % 2 ? 60 : 200)});
+    folder.writePicture(name, 32, 32, 3, pixels);
 }
 
-// Layer set n: a dark blue background, a mask that keeps the scene except a
-// black strip along the top, and a foreground that fills that strip in red.
+// Layer set n: a dark blue (0x101830) background, a mask that keeps the scene
+// except a black strip along the top eighth, and a foreground filling that
+// strip in red.
 inline void writeLayerSet(const TempDataFolder& folder, int n) {
     constexpr int kW = 16, kH = 16, kStrip = 2;
     const std::string prefix = "layers/" + std::to_string(n);
@@ -67,32 +63,64 @@ inline void showFrame(IEffect& effect, uint32_t time_ms, uint32_t delta_ms) {
     effect.render(time_ms, delta_ms);
 }
 
-// Pixels that are not the given RGBA value (alpha ignored).
-inline size_t pixelsOtherThan(const std::vector<uint8_t>& rgba, uint32_t colour) {
+// Pixels that are not the given 0xRRGGBBAA colour (alpha ignored).
+inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     size_t n = 0;
-    for (size_t i = 0; i + 3 < rgba.size(); i += 4) {
-        const uint32_t c = uint32_t(rgba[i]) << 16 | uint32_t(rgba[i + 1]) << 8 | rgba[i + 2];
-        if (c != (colour >> 8)) ++n;
-    }
+    for (size_t i = 0; i + 3 < rgba.size(); i += 4)
+        n += (uint32_t(rgba[i]) << 16 | uint32_t(rgba[i + 1]) << 8 | rgba[i + 2]) != colour >> 8;
     return n;
 }
 
 // With HLV_FRAME_DIR set, saves a frame there as <name>.png for a person to
 // look at; otherwise does nothing.
-inline void dumpFrame(const std::string& name, int width, int height, const std::vector<uint8_t>& topDown) {
+inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
     const char* dir = std::getenv("HLV_FRAME_DIR");
     if (!dir || !*dir) return;
     ilInit();
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    ilTexImage(ILuint(width), ILuint(height), 1, 4, IL_RGBA, IL_UNSIGNED_BYTE,
-               const_cast<uint8_t*>(topDown.data()));
+    ilTexImage(ILuint(width), ILuint(height), 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, const_cast<uint8_t*>(topDown.data()));
     ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
     ilEnable(IL_FILE_OVERWRITE);
-    const std::string path = std::string(dir) + "/" + name + ".png";
-    ilSave(IL_PNG, path.c_str());
+    ilSave(IL_PNG, (std::string(dir) + "/" + name + ".png").c_str());
     ilDeleteImages(1, &image);
+}
+
+// A fresh FX in a fresh context and data folder (filled by writeData), started
+// once and shown at each music time in turn, delta being the time since the
+// previous one; every frame is read back.  Empty when there is no GL.
+template <class FX>
+std::vector<Frame> playEffect(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
+                              const std::string& tag, int width = 160, int height = 120) {
+    HeadlessGl gl(width, height);
+    if (!gl.ok()) return {};
+    EffectWorld world(gl.choice());
+    writeData(world.folder);
+    FX fx(world.demo);
+    fx.init();
+    fx.start();
+    std::vector<Frame> frames;
+    uint32_t previous = 0;
+    for (uint32_t t : times) {
+        showFrame(fx, t, t - previous);
+        previous = t;
+        frames.push_back(gl.readPixels());
+        dumpFrame(tag + "-" + std::to_string(t), width, height, frames.back());
+    }
+    fx.release();
+    return frames;
+}
+
+// The capabilities not in the state expected, blank when all are.
+inline std::string wrongCaps(std::initializer_list<GLenum> on, std::initializer_list<GLenum> off) {
+    std::string wrong;
+    char name[16];
+    for (GLenum cap : on)
+        if (!glIsEnabled(cap)) std::snprintf(name, sizeof name, " 0x%X off", cap), wrong += name;
+    for (GLenum cap : off)
+        if (glIsEnabled(cap)) std::snprintf(name, sizeof name, " 0x%X on", cap), wrong += name;
+    return wrong;
 }
 
 inline std::vector<float> glFloats(GLenum what, int n) {
@@ -117,6 +145,25 @@ inline GLint glInt(GLenum what) {
     GLint v = 0;
     glGetIntegerv(what, &v);
     return v;
+}
+
+inline GLint texEnvInt(GLenum what) {
+    GLint v = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, what, &v);
+    return v;
+}
+
+inline GLint texGenMode(GLenum coord) {
+    GLint v = 0;
+    glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &v);
+    return v;
+}
+
+// Where the model-view matrix m takes a world point (x, y, z, 1).
+inline std::vector<float> viewed(const std::vector<float>& m, float x, float y, float z) {
+    std::vector<float> e(4);
+    for (int r = 0; r < 4; ++r) e[size_t(r)] = m[size_t(r)] * x + m[size_t(4 + r)] * y + m[size_t(8 + r)] * z + m[size_t(12 + r)];
+    return e;
 }
 
 }  // namespace hlvtest
