@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -10,16 +11,13 @@
 #include "resources/DataFile.h"
 #include "resources/Image.h"
 
-using hlvtest::HeadlessGl;
-using hlvtest::TempDataFolder;
-
 namespace {
 
 constexpr int kWidth = 800, kHeight = 600;
 constexpr int kBarRgb[3] = {51, 64, 77};   // (0.2, 0.25, 0.3)
 
 // What the engine hands over after n initialised effects.
-float progressAfter(int n) { return float(-0.806 + 0.0822 * n); }
+double progressAfter(int n) { return -0.806 + 0.0822 * n; }
 
 // Normalised screen coordinates to pixel edges, y counted from the top.
 double pixelX(double x) { return (x + 1) / 2 * kWidth; }
@@ -31,87 +29,70 @@ bool near(const uint8_t* p, const int (&rgb)[3], int tolerance) {
     return true;
 }
 
-// The bar's extent in pixel edges: [left, right) x [top, bottom).
-struct Extent { int left = -1, right = -1, top = -1, bottom = -1; };
-
-Extent findBar(const std::vector<uint8_t>& frame) {
-    Extent e;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            if (!near(&frame[size_t(y * kWidth + x) * 4], kBarRgb, 1)) continue;
-            if (e.left < 0 || x < e.left) e.left = x;
-            if (x + 1 > e.right) e.right = x + 1;
-            if (e.top < 0) e.top = y;
-            e.bottom = y + 1;
-        }
-    return e;
-}
-
 class LoadingScreenTest : public ::testing::Test {
 protected:
-    uint32_t texture(const char* name) { return loadTexture(name, files); }
+    uint32_t solid(const char* name, int channels, uint32_t rgba) {
+        folder.writeSolidPicture(name, 8, 8, channels, rgba);
+        return loadTexture(name, files);
+    }
+    const uint8_t* at(const std::vector<uint8_t>& frame, double x, double y) {
+        return &frame[size_t(int(y) * kWidth + int(x)) * 4];
+    }
 
-    HeadlessGl      gl{kWidth, kHeight};
-    TempDataFolder  folder;
-    DataFileService files{folder.root()};
+    hlvtest::HeadlessGl     gl{kWidth, kHeight};
+    hlvtest::TempDataFolder folder;
+    DataFileService         files{folder.root()};
 };
-
-}  // namespace
 
 TEST_F(LoadingScreenTest, BarGrowsFromItsLeftEdgeWithEveryEffect) {
     HLV_REQUIRE_GL(gl);
-    folder.writeSolidPicture("black.png", 8, 8, 3, 0x000000FFu);
-    folder.writeSolidPicture("clear.png", 8, 8, 4, 0xFF000000u);   // red, fully transparent
-    const uint32_t back = texture("black.png"), front = texture("clear.png");
-
-    for (int n : {0, 1, 8, 16}) {
+    const uint32_t back = solid("black.png", 3, 0x000000FFu), front = solid("clear.png", 4, 0xFF000000u);
+    for (int n : {0, 1, 16}) {
         SCOPED_TRACE("effects initialised: " + std::to_string(n));
-        drawLoadingScreen(back, front, progressAfter(n));
-        const Extent bar = findBar(gl.readPixels());
-        const double right = 0.045 + 0.3 * (-0.806 + 0.0822 * n - 0.02);
-        EXPECT_NEAR(bar.left, pixelX(-0.219), 1.0);
-        EXPECT_NEAR(bar.right, pixelX(right), 1.0);
-        EXPECT_NEAR(bar.top, pixelY(-0.415), 1.0);
-        EXPECT_NEAR(bar.bottom, pixelY(-0.439), 1.0);
+        drawLoadingScreen(back, front, float(progressAfter(n)));
+        const std::vector<uint8_t> frame = gl.readPixels();
+        int left = kWidth, right = -1, top = kHeight, bottom = -1;   // pixel edges of the bar
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (near(&frame[size_t(y * kWidth + x) * 4], kBarRgb, 1)) {
+                    left = std::min(left, x), right = std::max(right, x + 1);
+                    top = std::min(top, y), bottom = std::max(bottom, y + 1);
+                }
+        EXPECT_NEAR(left, pixelX(-0.219), 1.0);
+        EXPECT_NEAR(right, pixelX(0.045 + 0.3 * (progressAfter(n) - 0.02)), 1.0);
+        EXPECT_NEAR(top, pixelY(-0.415), 1.0);
+        EXPECT_NEAR(bottom, pixelY(-0.439), 1.0);
     }
 }
 
-TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlpha) {
+TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlphaTopRowUp) {
     HLV_REQUIRE_GL(gl);
-    // Slot 0: upper half red, lower half blue; slot 1: white at half alpha.
-    std::vector<uint8_t> halves;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            halves.insert(halves.end(), {uint8_t(y < 4 ? 200 : 40), 40, uint8_t(y < 4 ? 40 : 200)});
+    std::vector<uint8_t> halves;   // upper half red, lower half blue
+    for (int i = 0; i < 64; ++i)
+        halves.insert(halves.end(), {uint8_t(i < 32 ? 200 : 40), 40, uint8_t(i < 32 ? 40 : 200)});
     folder.writePicture("halves.png", 8, 8, 3, halves);
-    folder.writeSolidPicture("veil.png", 8, 8, 4, 0xFFFFFF80u);
+    const uint32_t veil = solid("veil.png", 4, 0xFFFFFF80u);   // white at half alpha
     glEnable(GL_BLEND);   // left over from some earlier drawing
     glBlendFunc(GL_ONE, GL_ONE);
 
-    drawLoadingScreen(texture("halves.png"), texture("veil.png"), progressAfter(8));
+    drawLoadingScreen(loadTexture("halves.png", files), veil, float(progressAfter(8)));
 
-    // c * (1 - 128/255) + 255 * 128/255
-    auto veiled = [](int c) { return int(c * 127 / 255.0 + 128 + 0.5); };
-    const int red[3] = {veiled(200), veiled(40), veiled(40)};
-    const int blue[3] = {veiled(40), veiled(40), veiled(200)};
+    auto veiled = [](int c) { return int(c * 127 / 255.0 + 128 + 0.5); };   // c * (1 - a) + 255 * a
+    const int red[3] = {veiled(200), veiled(40), veiled(40)}, blue[3] = {veiled(40), veiled(40), veiled(200)};
     const int bar[3] = {veiled(kBarRgb[0]), veiled(kBarRgb[1]), veiled(kBarRgb[2])};
     const std::vector<uint8_t> frame = gl.readPixels();
-    auto at = [&](int x, int y) { return &frame[size_t(y * kWidth + x) * 4]; };
-    EXPECT_TRUE(near(at(kWidth / 2, kHeight / 4), red, 2));
-    EXPECT_TRUE(near(at(kWidth / 2, kHeight * 3 / 4 - 40), blue, 2));
-    EXPECT_TRUE(near(at(int(pixelX(-0.1)), int(pixelY(-0.427))), bar, 2));
+    EXPECT_TRUE(near(at(frame, kWidth / 2, kHeight / 4), red, 2));
+    EXPECT_TRUE(near(at(frame, kWidth / 2, kHeight * 3 / 4 - 40), blue, 2));
+    EXPECT_TRUE(near(at(frame, pixelX(-0.1), pixelY(-0.427)), bar, 2));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
 TEST_F(LoadingScreenTest, NothingIsDrawnBeforeSlotZeroHasATexture) {
     HLV_REQUIRE_GL(gl);
-    folder.writeSolidPicture("veil.png", 8, 8, 4, 0xFFFFFFFFu);
-    const uint32_t front = texture("veil.png");
+    const uint32_t front = solid("veil.png", 4, 0xFFFFFFFFu);
     glClearColor(0.2f, 0.4f, 0.6f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-
-    drawLoadingScreen(0, front, progressAfter(3));
-
+    drawLoadingScreen(0, front, float(progressAfter(3)));
     const std::vector<uint8_t> frame = gl.readPixels();
     const int cleared[3] = {51, 102, 153};
     size_t changed = 0;
@@ -119,21 +100,18 @@ TEST_F(LoadingScreenTest, NothingIsDrawnBeforeSlotZeroHasATexture) {
     EXPECT_EQ(changed, 0u);
 }
 
-TEST_F(LoadingScreenTest, RepeatedFramesKeepTheMatrixStacksBalanced) {
+TEST_F(LoadingScreenTest, FramesKeepTheMatrixStacksBalanced) {
     HLV_REQUIRE_GL(gl);
-    folder.writeSolidPicture("black.png", 8, 8, 3, 0x000000FFu);
-    const uint32_t back = texture("black.png");
+    const uint32_t back = solid("black.png", 3, 0x000000FFu);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(0.5f, 0.25f, -2);
-    float modelviewBefore[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelviewBefore);
-    // An effect's init may leave the projection current; the loading screen
-    // draws between inits for as many frames as loading takes.
-    glMatrixMode(GL_PROJECTION);
+    std::vector<float> before(16), after(16);
+    glGetFloatv(GL_MODELVIEW_MATRIX, before.data());
+    glMatrixMode(GL_PROJECTION);   // an effect's init may leave the projection current
     while (glGetError() != GL_NO_ERROR) {}
 
-    for (int frame = 0; frame < 40; ++frame) drawLoadingScreen(back, back, progressAfter(frame % 17));
+    for (int frame = 0; frame < 3; ++frame) drawLoadingScreen(back, back, float(progressAfter(frame)));
 
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     GLint mode = 0, modelviewDepth = 0, projectionDepth = 0;
@@ -143,7 +121,8 @@ TEST_F(LoadingScreenTest, RepeatedFramesKeepTheMatrixStacksBalanced) {
     EXPECT_EQ(mode, GL_MODELVIEW);
     EXPECT_EQ(modelviewDepth, 1);
     EXPECT_EQ(projectionDepth, 1);
-    float modelviewAfter[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelviewAfter);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(modelviewAfter[i], modelviewBefore[i]) << i;
+    glGetFloatv(GL_MODELVIEW_MATRIX, after.data());
+    EXPECT_EQ(after, before);
 }
+
+}  // namespace
