@@ -140,7 +140,8 @@ TEST_F(EngineTest, ShowGoesOnAt168500AndEndsAt168501) {
 TEST_F(EngineTest, StalledClockAdvancesOneEntryPerFrameAndResetsTheAngles) {
     HLV_REQUIRE_GL(gl);
     std::vector<float> angles;
-    display.onPresent = [&] { angles.push_back(demo.angles.angleX + demo.angles.angleY + demo.angles.angleZ); };
+    const SharedAngles& a = demo.angles;
+    display.onPresent = [&] { angles.push_back(a.angleX + a.angleY + a.angleZ); };
     demo.angles = {10, 20, 30};
     runShow({"FXTIME A 0 100", "FXTIME B 100 200", "FXTIME C 200 1000"}, {0, 500, 510, 1000});
     EXPECT_EQ(showLog(), (Log{"A.start", "A.render(0,0)",
@@ -215,7 +216,8 @@ TEST_F(EngineTest, FlashThenNullGiveWhiteThenBlackFrames) {
             {500, 1200, 1550, 1800, 2000, 2100},
             {[](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Null>(d); },
              [](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Flash>(d); }});
-    EXPECT_EQ(centre, (std::vector<uint32_t>{0xFFFFFFFFu, 0x000000FFu, 0xFFFFFFFFu, 0x000000FFu, 0xFFFFFFFFu}));
+    const uint32_t white = 0xFFFFFFFFu, black = 0x000000FFu;
+    EXPECT_EQ(centre, (std::vector<uint32_t>{white, black, white, black, white}));
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ struct Outcome {
 };
 
 Outcome runShow(const TempDataFolder& folder) {
-    const std::string command = "cd '" + folder.root() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
+    const std::string command = "cd '" + folder.root() +
+                                "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
                                 "timeout 60 '" HLV_BINARY_DIR "/halvoren' >out.txt 2>err.txt";
     const int raw = std::system(command.c_str());
     std::stringstream errors;
