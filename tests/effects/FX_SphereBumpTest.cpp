@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -10,101 +11,72 @@
 
 namespace {
 
-using hlvtest::EffectWorld;
+using namespace hlvtest;
 
 constexpr SphereBumpShape kShape{-2.05f, -4.8f, 4.3f, 1.0f, 0.0f};
 
-struct SphereMesh {
-    std::vector<Vec3> vertices = std::vector<Vec3>(FX_SphereBump::kCapacity, Vec3{0, 0, 0});
-    std::vector<Vec3> normals = std::vector<Vec3>(FX_SphereBump::kCapacity, Vec3{0, 0, 0});
-    std::vector<uint32_t> indices = std::vector<uint32_t>(FX_SphereBump::kCapacity * 6, 0);
-    uint32_t count = 0;
-    explicit SphereMesh(const SphereBumpShape& s) {
-        count = FX_SphereBump::buildMesh(s, vertices.data(), normals.data(), indices.data());
-    }
-};
-
-TEST(FX_SphereBump, MeshIs27RingsOf31FromPoleToPole) {
-    const SphereMesh m(kShape);
-    ASSERT_EQ(1612u, m.count);
-    EXPECT_EQ(0.0f, length(m.vertices[837])) << "nothing past 837 vertices";
+TEST(FX_SphereBump, MeshIs27RingsOf31FromPoleToPoleInOneStrip) {
+    std::vector<Vec3> v(FX_SphereBump::kCapacity, Vec3{0, 0, 0}), normals(v);
+    std::vector<uint32_t> indices(FX_SphereBump::kCapacity * 6, 0);
+    ASSERT_EQ(1612u, FX_SphereBump::buildMesh(kShape, v.data(), normals.data(), indices.data()));
+    EXPECT_EQ(0.0f, length(v[837])) << "nothing past 837 vertices";
 
     // The bottom ring collapses onto the pole at y = -2.
     for (uint32_t j = 0; j < 31; ++j) {
-        EXPECT_NEAR(0.0f, std::hypot(m.vertices[j].x, m.vertices[j].z), 1e-6f);
-        EXPECT_NEAR(-2.0f, m.vertices[j].y, 1e-5f);
+        EXPECT_NEAR(0.0f, std::hypot(v[j].x, v[j].z), 1e-6f);
+        EXPECT_NEAR(-2.0f, v[j].y, 1e-5f);
     }
-    // Each ring's last point sits at the first one's angle (theta reaches
-    // 2 pi) and height, in the x-y plane; a bump frequency that is not whole
-    // leaves a seam in the radius there (which may even be negative).
+    // Each ring's last point sits at the first one's angle and height; a bump
+    // frequency that is not whole leaves a seam in the radius there.
     for (uint32_t r = 1; r < 27; ++r) {
-        const Vec3 a = m.vertices[r * 31], b = m.vertices[r * 31 + 30];
-        EXPECT_EQ(0.0f, a.z) << "ring " << r;
-        EXPECT_NEAR(0.0f, b.z, 5e-5f) << "ring " << r;
-        EXPECT_EQ(a.y, b.y) << "ring " << r;
+        EXPECT_EQ(0.0f, v[r * 31].z) << "ring " << r;
+        EXPECT_NEAR(0.0f, v[r * 31 + 30].z, 5e-5f) << "ring " << r;
+        EXPECT_EQ(v[r * 31].y, v[r * 31 + 30].y) << "ring " << r;
     }
-
-    // Ring 1 (w = -1.85), point 0, straight from the definition.
+    // Ring 1 (w = -1.85), point 0, straight from the definition; the top ring
+    // (w = 1.9) just under the top pole.
     const double pi = 3.141592, w = -1.85;
-    const double ring = std::sin((w + 2) * 0.25 * pi);
     const double R = 2 + kShape.bumpAmplitude * std::sin(kShape.bumpFrequency * std::cos(kShape.twistFrequency * w));
-    EXPECT_NEAR(R * ring, m.vertices[31].x, 1e-4);
-    EXPECT_NEAR(2 * std::sin(-w * 0.25 * pi - pi), m.vertices[31].y, 1e-4);
-    EXPECT_EQ(0.0f, m.vertices[31].z);
-    // Top ring at w = 1.9: just under the top pole.
-    EXPECT_NEAR(2 * std::sin(-1.9 * 0.25 * pi - pi), m.vertices[26 * 31].y, 1e-4);
+    EXPECT_NEAR(R * std::sin((w + 2) * 0.25 * pi), v[31].x, 1e-4);
+    EXPECT_NEAR(2 * std::sin(-w * 0.25 * pi - pi), v[31].y, 1e-4);
+    EXPECT_NEAR(2 * std::sin(-1.9 * 0.25 * pi - pi), v[26 * 31].y, 1e-4);
+
+    // Strip: per vertex, the next ring's next point then its own next point;
+    // vertex 30 closes ring 0 onto point 0; vertex 805 is the last to start a quad.
+    const std::pair<uint32_t, uint32_t> strip[] = {{0, 32}, {1, 1}, {60, 31}, {61, 0}, {1610, 806}, {1611, 775}, {1612, 0}};
+    for (const auto& [at, index] : strip) EXPECT_EQ(index, indices[at]) << "index " << at;
+
+    for (uint32_t i = 0; i < 837; ++i) ASSERT_TRUE(std::isfinite(length(normals[i]))) << "vertex " << i;
+    EXPECT_GT(length(normals[31 + 5]), 0.0f) << "the ring above the pole is still lit";
 }
 
-TEST(FX_SphereBump, StripZigzagsRingAfterRing) {
-    const SphereMesh m(kShape);
-    EXPECT_EQ(32u, m.indices[0]);   // vertex 0: next ring's next point, then its own next
-    EXPECT_EQ(1u, m.indices[1]);
-    EXPECT_EQ(31u, m.indices[60]);  // vertex 30 closes ring 0 onto point 0
-    EXPECT_EQ(0u, m.indices[61]);
-    EXPECT_EQ(806u, m.indices[1610]);   // vertex 805, the last that starts a quad
-    EXPECT_EQ(775u, m.indices[1611]);
-    EXPECT_EQ(0u, m.indices[1612]);
-}
-
-TEST(FX_SphereBump, NormalsSurviveThePoleAndStayUnnormalised) {
-    const SphereMesh m(kShape);
-    for (uint32_t i = 0; i < 837; ++i) ASSERT_TRUE(std::isfinite(length(m.normals[i]))) << "vertex " << i;
-    EXPECT_GT(length(m.normals[31 + 5]), 0.0f) << "the ring above the pole is still lit";
-}
-
-TEST(FX_SphereBump, FadeRunsFromOneToZeroOver14Seconds) {
+TEST(FX_SphereBump, SphereAndFlaresFadeFromOneToZeroOver14Seconds) {
     EXPECT_NEAR(1.0f, FX_SphereBump::fade(149300), 1e-6f);
     EXPECT_NEAR(0.70710678f, FX_SphereBump::fade(156300), 1e-5f);
     EXPECT_EQ(0.0f, FX_SphereBump::fade(163300));
-    // Before the fade the difference wraps: a huge negative angle, so the
-    // factor is some sine value, not a clamp to 1.
+    // Before the fade the difference wraps: some sine value, not a clamp to 1.
     float lowest = 1.0f;
     for (uint32_t t = 0; t < 149300; t += 997) {
         const float c = FX_SphereBump::fade(t);
-        ASSERT_GE(c, -1.0f);
-        ASSERT_LE(c, 1.0f);
+        ASSERT_TRUE(c >= -1.0f && c <= 1.0f) << t;
         lowest = std::min(lowest, c);
     }
     EXPECT_LT(lowest, 0.0f);
 
-    const Vec3 full = FX_SphereBump::tint(1.0f);
+    const Vec3 full = FX_SphereBump::tint(1.0f), faded = FX_SphereBump::tint(0.0f);
     EXPECT_NEAR(0.21f, full.x, 0.001f);
     EXPECT_NEAR(0.31f, full.y, 0.001f);
     EXPECT_NEAR(0.39f, full.z, 0.001f);
-    const Vec3 faded = FX_SphereBump::tint(FX_SphereBump::fade(163300));
-    EXPECT_NEAR(0.1f * 67 / 255, faded.x, 1e-6f);
+    EXPECT_NEAR(0.1f * 67 / 255, faded.x, 1e-6f) << "never quite black";
     EXPECT_NEAR(0.1f * 124 / 255, faded.z, 1e-6f);
-}
 
-TEST(FX_SphereBump, FlaresBrightenTowardsVertex403AndFadeWithTheSphere) {
-    const uint32_t n = FX_SphereBump::kStripIndices;
-    ASSERT_EQ(832u, n - FX_SphereBump::kFlareShortfall);
-    EXPECT_EQ(0.0f, FX_SphereBump::flareBrightness(0, n, 1.0f));
-    EXPECT_NEAR(0.6f, FX_SphereBump::flareBrightness(403, n, 1.0f), 1e-5f);
-    EXPECT_LT(FX_SphereBump::flareBrightness(806, n, 1.0f), 0.005f);
-    EXPECT_GT(FX_SphereBump::flareBrightness(200, n, 1.0f), FX_SphereBump::flareBrightness(100, n, 1.0f));
-    EXPECT_NEAR(0.3f, FX_SphereBump::flareBrightness(403, n, 0.5f), 1e-5f);
-    EXPECT_EQ(0.0f, FX_SphereBump::flareBrightness(403, n, FX_SphereBump::fade(163300)));
+    // Flares brighten towards vertex 403 (a quarter of the strip) and fade too.
+    auto flare = [](uint32_t i, float c) { return FX_SphereBump::flareBrightness(i, 1612, c); };
+    EXPECT_EQ(0.0f, flare(0, 1.0f));
+    EXPECT_NEAR(0.6f, flare(403, 1.0f), 1e-5f);
+    EXPECT_LT(flare(806, 1.0f), 0.005f);
+    EXPECT_GT(flare(200, 1.0f), flare(100, 1.0f));
+    EXPECT_NEAR(0.3f, flare(403, 0.5f), 1e-5f);
 }
 
 TEST(FX_SphereBump, TurnFollowsTheFadeAndTheSpin) {
@@ -117,8 +89,7 @@ TEST(FX_SphereBump, TurnFollowsTheFadeAndTheSpin) {
     EXPECT_TRUE(sphere.rhythm().spinning);
 
     sphere.advance(149325, 25);   // spin step: 5 more per 25 ms
-    const float c = FX_SphereBump::fade(149325);
-    EXPECT_NEAR(98.0f - 7.0f * c, demo.angles.angleY, 1e-4f);
+    EXPECT_NEAR(98.0f - 7.0f * FX_SphereBump::fade(149325), demo.angles.angleY, 1e-4f);
 
     const float before = demo.angles.angleY;
     sphere.advance(149340, 0);   // a step falls due, but no time passed
@@ -130,25 +101,17 @@ TEST(FX_SphereBump, TurnFollowsTheFadeAndTheSpin) {
     EXPECT_EQ(before, demo.angles.angleY);
 }
 
-class SphereGl : public ::testing::Test {
-protected:
-    hlvtest::HeadlessGl gl{96, 72};
-    EffectWorld world{gl.choice()};
+void writeSphereData(const TempDataFolder& folder) {
+    writePatternPicture(folder, "sphereb/textura.png");
+    folder.writeSolidPicture("sphereb/FLARE.png", 8, 8, 3, 0xC0C0C0FFu);
+    writeLayerSet(folder, 6);
+}
 
-    void SetUp() override {
-        HLV_REQUIRE_GL(gl);
-        writeData(world.folder);
-    }
-
-public:
-    static void writeData(const hlvtest::TempDataFolder& folder) {
-        hlvtest::writePatternPicture(folder, "sphereb/textura.png");
-        folder.writeSolidPicture("sphereb/FLARE.png", 8, 8, 3, 0xC0C0C0FFu);
-        hlvtest::writeLayerSet(folder, 6);
-    }
-};
-
-TEST_F(SphereGl, StartAddsOnUnitZeroAndLeavesLightOne) {
+TEST(FX_SphereBumpGl, StartAddsOnUnitZeroAndLeavesLightOne) {
+    HeadlessGl gl(96, 72);
+    HLV_REQUIRE_GL(gl);
+    EffectWorld world(gl.choice());
+    writeSphereData(world.folder);
     FX_SphereBump sphere(world.demo);
     sphere.init();
     EXPECT_EQ(1612u, sphere.indexCount());
@@ -163,65 +126,38 @@ TEST_F(SphereGl, StartAddsOnUnitZeroAndLeavesLightOne) {
     glEnable(GL_DEPTH_TEST);
     sphere.start();
 
-    EXPECT_EQ(GL_TEXTURE0, hlvtest::glInt(GL_ACTIVE_TEXTURE));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D) && glIsEnabled(GL_TEXTURE_GEN_T));
-    GLint mode = 0;
-    glGetTexGeniv(GL_S, GL_TEXTURE_GEN_MODE, &mode);
-    EXPECT_EQ(GL_EYE_LINEAR, mode);
+    EXPECT_EQ(GL_TEXTURE0, glInt(GL_ACTIVE_TEXTURE));
+    EXPECT_EQ("", wrongCaps({GL_TEXTURE_2D, GL_TEXTURE_GEN_T, GL_LIGHT1, GL_BLEND}, {GL_CULL_FACE, GL_DEPTH_TEST}));
+    EXPECT_EQ(GL_EYE_LINEAR, texGenMode(GL_S));
+    EXPECT_FLOAT_EQ(0.2f, lightFloats(GL_LIGHT1, GL_DIFFUSE)[1]) << "light 1 is not touched";
+    EXPECT_EQ(GL_ONE, glInt(GL_BLEND_SRC));
+    EXPECT_EQ(GL_ONE, glInt(GL_BLEND_DST));
     glActiveTexture(GL_TEXTURE1);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_EQ("", wrongCaps({}, {GL_TEXTURE_2D, GL_TEXTURE_GEN_S}));
     glActiveTexture(GL_TEXTURE0);
 
-    EXPECT_TRUE(glIsEnabled(GL_LIGHT1)) << "light 1 is not touched";
-    EXPECT_FLOAT_EQ(0.2f, hlvtest::lightFloats(GL_LIGHT1, GL_DIFFUSE)[1]);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_EQ(GL_ONE, hlvtest::glInt(GL_BLEND_SRC));
-    EXPECT_EQ(GL_ONE, hlvtest::glInt(GL_BLEND_DST));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE) || glIsEnabled(GL_DEPTH_TEST));
-
     // A frame puts everything back: texture generation on, the view unchanged.
-    const GLint depth = hlvtest::glInt(GL_MODELVIEW_STACK_DEPTH);
-    const std::vector<float> view = hlvtest::glFloats(GL_MODELVIEW_MATRIX, 16);
-    hlvtest::showFrame(sphere, 150000, 40);
-    EXPECT_EQ(depth, hlvtest::glInt(GL_MODELVIEW_STACK_DEPTH));
-    EXPECT_EQ(view, hlvtest::glFloats(GL_MODELVIEW_MATRIX, 16));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S) && glIsEnabled(GL_TEXTURE_GEN_T));
+    const GLint depth = glInt(GL_MODELVIEW_STACK_DEPTH);
+    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+    showFrame(sphere, 150000, 40);
+    EXPECT_EQ(depth, glInt(GL_MODELVIEW_STACK_DEPTH));
+    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
+    EXPECT_EQ("", wrongCaps({GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T}, {}));
     sphere.release();
-}
-
-constexpr int kFrameW = 160, kFrameH = 120;
-
-std::vector<std::vector<uint8_t>> playSphere(const char* tag) {
-    hlvtest::HeadlessGl gl(kFrameW, kFrameH);
-    if (!gl.ok()) return {};
-    EffectWorld world(gl.choice());
-    SphereGl::writeData(world.folder);
-    FX_SphereBump sphere(world.demo);
-    sphere.init();
-    sphere.start();
-    std::vector<std::vector<uint8_t>> frames;
-    for (uint32_t t : {149300u, 151000u, 156300u, 162000u}) {
-        hlvtest::showFrame(sphere, t, 40);
-        frames.push_back(gl.readPixels());
-        hlvtest::dumpFrame(std::string("sphere-") + tag + "-" + std::to_string(t), kFrameW, kFrameH,
-                           frames.back());
-    }
-    sphere.release();
-    return frames;
 }
 
 TEST(FX_SphereBumpFrames, RenderTheSphereTheSameWayTwice) {
-    const auto first = playSphere("a");
+    const std::vector<uint32_t> times = {149300, 151000, 156300, 162000};
+    const auto first = playEffect<FX_SphereBump>(writeSphereData, times, "sphere-a");
     if (first.empty()) GTEST_SKIP() << "no headless GL context";
-    const auto second = playSphere("b");
+    const auto second = playEffect<FX_SphereBump>(writeSphereData, times, "sphere-b");
     ASSERT_EQ(first.size(), second.size());
     for (size_t n = 0; n < first.size(); ++n) {
-        EXPECT_GT(hlvtest::pixelsOtherThan(first[n], 0x101830FFu), size_t(kFrameW * kFrameH / 10)) << n;
-        EXPECT_EQ(first[n], second[n]) << "frame " << n << " differs between runs";
+        EXPECT_GT(pixelsOtherThan(first[n], 0x101830FFu), first[n].size() / 4 / 10) << n;
+        EXPECT_TRUE(first[n] == second[n]) << "frame " << n << " differs between runs";
     }
     // The flares and the sphere fade: the full frame outshines the faded one.
-    auto sum = [](const std::vector<uint8_t>& f) {
+    auto sum = [](const Frame& f) {
         uint64_t s = 0;
         for (size_t i = 0; i < f.size(); i += 4) s += f[i] + f[i + 1] + f[i + 2];
         return s;
