@@ -2,6 +2,8 @@
 // helpers for the effect tests.  Header-only so each test takes what it needs.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -159,11 +161,26 @@ inline GLint texGenMode(GLenum coord) {
     return v;
 }
 
-// Where the model-view matrix m takes a world point (x, y, z, 1).
-inline std::vector<float> viewed(const std::vector<float>& m, float x, float y, float z) {
+inline float maxDiff(const std::vector<float>& a, const std::vector<float>& b) {
+    float worst = a.size() == b.size() ? 0.0f : INFINITY;
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) worst = std::max(worst, std::fabs(a[i] - b[i]));
+    return worst;
+}
+
+// Where the current model-view matrix takes a world point (x, y, z, 1).
+inline std::vector<float> viewed(float x, float y, float z) {
+    const std::vector<float> m = glFloats(GL_MODELVIEW_MATRIX, 16);
     std::vector<float> e(4);
-    for (int r = 0; r < 4; ++r) e[size_t(r)] = m[size_t(r)] * x + m[size_t(4 + r)] * y + m[size_t(8 + r)] * z + m[size_t(12 + r)];
+    for (size_t r = 0; r < 4; ++r) e[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     return e;
+}
+
+// How far the projection matrix is from a perspective of fovY degrees at the
+// given aspect and depth range, worked out from the perspective formula.
+inline float perspectiveError(float fovY, float aspect, float zNear, float zFar) {
+    const float f = 1.0f / std::tan(fovY * 3.14159265f / 360.0f), d = zNear - zFar;
+    return maxDiff(glFloats(GL_PROJECTION_MATRIX, 16),
+                   {f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (zFar + zNear) / d, -1, 0, 0, 2 * zFar * zNear / d, 0});
 }
 
 }  // namespace hlvtest
