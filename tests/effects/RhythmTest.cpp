@@ -1,3 +1,5 @@
+#include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,26 +11,49 @@ namespace {
 constexpr RhythmTiming kSpaced{500, 200, true};
 constexpr RhythmTiming kEveryFrame{800, 500, false};
 
+// Frames at the given music times, each with what it should do:
+// "start", "step", "end", "step+end" or nothing.
+void expectFrames(Rhythm& r, const std::vector<std::pair<uint32_t, std::string>>& frames) {
+    for (const auto& [t, want] : frames) {
+        const RhythmEvents e = r.advance(t);
+        const std::string got = std::string(e.started ? "start" : "") + (e.step ? "step" : "") +
+                                (e.step && e.ended ? "+" : "") + (e.ended ? "end" : "");
+        EXPECT_EQ(want, got) << "at " << t << " ms";
+    }
+}
+
 TEST(Rhythm, RestAndSpinThresholdsAreStrict) {
     Rhythm r(kSpaced);
-    EXPECT_FALSE(r.advance(0).started);
-    EXPECT_FALSE(r.advance(500).started) << "exactly the rest time is not more than it";
-    const RhythmEvents begin = r.advance(501);
-    EXPECT_TRUE(begin.started);
-    EXPECT_FALSE(begin.step) << "the spin's first step comes in a later frame";
+    // Exactly the rest time is not more than it; the spin's first step comes
+    // in a later frame.
+    expectFrames(r, {{0, ""}, {500, ""}, {501, "start"}});
     EXPECT_TRUE(r.spinning);
     EXPECT_EQ(501u, r.lastBeatTime);
     EXPECT_EQ(501u, r.lastSpinTime);
-
-    EXPECT_FALSE(r.advance(701).ended) << "200 ms is not more than 200";
-    const RhythmEvents end = r.advance(702);
-    EXPECT_TRUE(end.ended);
+    // 200 ms is not more than 200; the frame 201 ms in ends the spin.
+    expectFrames(r, {{701, "step"}, {702, "end"}});
     EXPECT_FALSE(r.spinning);
     EXPECT_EQ(702u, r.lastBeatTime);
     EXPECT_EQ(702u, r.lastSpinTime);
+    expectFrames(r, {{1202, ""}, {1203, "start"}});
+}
 
-    EXPECT_FALSE(r.advance(1202).started);
-    EXPECT_TRUE(r.advance(1203).started);
+TEST(Rhythm, AtMostOneStepPerFrameAndNoRestartInTheFrameThatEnds) {
+    Rhythm r(kSpaced);
+    expectFrames(r, {{600, "start"}, {650, "step"}, {900, "step+end"}, {900, ""}});
+}
+
+TEST(Rhythm, UnspacedStepsEverySpinningFrame) {
+    Rhythm r(kEveryFrame);
+    // Even a frame with no time passed steps; resting frames never do.
+    expectFrames(r, {{800, ""}, {801, "start"}, {801, "step"}, {803, "step"}, {1301, "step"}, {1302, "step+end"},
+                     {1310, ""}});
+}
+
+TEST(Rhythm, AClockBehindTheLastBeatWrapsAndFiresAtOnce) {
+    Rhythm r(kSpaced);
+    // Music time earlier than the last beat: the unsigned difference is huge.
+    expectFrames(r, {{10000, "start"}, {10300, "step+end"}, {9000, "start"}, {8000, "step+end"}});
 }
 
 TEST(Rhythm, SpacedStepsNeedMoreThanTenMilliseconds) {
@@ -38,45 +63,8 @@ TEST(Rhythm, SpacedStepsNeedMoreThanTenMilliseconds) {
     for (uint32_t t = 1005; t <= 1100; t += 5)
         if (r.advance(t).step) steps.push_back(t);
     // Frames 5 ms apart: every third frame steps.
-    const std::vector<uint32_t> expected = {1015, 1030, 1045, 1060, 1075, 1090};
-    EXPECT_EQ(expected, steps);
+    EXPECT_EQ((std::vector<uint32_t>{1015, 1030, 1045, 1060, 1075, 1090}), steps);
     EXPECT_EQ(1090u, r.lastSpinTime);
-}
-
-TEST(Rhythm, AtMostOneStepPerFrameHowEverLongTheGap) {
-    Rhythm r(kSpaced);
-    r.advance(600);
-    const RhythmEvents late = r.advance(650);
-    EXPECT_TRUE(late.step);
-    EXPECT_FALSE(late.ended);
-    // The frame that ends the spin still steps first.
-    const RhythmEvents last = r.advance(900);
-    EXPECT_TRUE(last.step);
-    EXPECT_TRUE(last.ended);
-    EXPECT_FALSE(last.started) << "a spin never restarts in the frame that ended one";
-}
-
-TEST(Rhythm, UnspacedStepsEverySpinningFrame) {
-    Rhythm r(kEveryFrame);
-    EXPECT_FALSE(r.advance(800).started);
-    EXPECT_TRUE(r.advance(801).started);
-    EXPECT_TRUE(r.advance(801).step) << "even a frame with no time passed";
-    EXPECT_TRUE(r.advance(803).step);
-    EXPECT_EQ(803u, r.lastSpinTime);
-    EXPECT_FALSE(r.advance(1301).ended);
-    EXPECT_TRUE(r.advance(1302).ended);
-    EXPECT_FALSE(r.advance(1310).step) << "resting frames do not step";
-}
-
-TEST(Rhythm, AClockBehindTheLastBeatWrapsAndFiresAtOnce) {
-    Rhythm r(kSpaced);
-    r.advance(10000);                 // starts
-    EXPECT_TRUE(r.advance(10300).ended);
-    // Music time earlier than the last beat: the unsigned difference is huge.
-    EXPECT_TRUE(r.advance(9000).started);
-    const RhythmEvents e = r.advance(8000);
-    EXPECT_TRUE(e.step);
-    EXPECT_TRUE(e.ended) << "and the spin is over in the same frame";
 }
 
 TEST(Rhythm, SteadyFramesGiveRegularBeats) {
