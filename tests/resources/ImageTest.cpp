@@ -20,12 +20,8 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A 2 x 3 RGB picture with every pixel different, top row first.
-const Bytes kPicture = {
-    255, 0, 0,     0, 255, 0,      // top
-    0, 0, 255,     255, 255, 0,
-    0, 255, 255,   40, 80, 120,    // bottom
-};
-constexpr int kPictureWidth = 2, kPictureHeight = 3;
+const Bytes kPicture = {255, 0, 0, 0, 255, 0,  0, 0, 255, 255, 255, 0,  0, 255, 255, 40, 80, 120};
+constexpr int kWide = 2, kHigh = 3;
 
 void putBigEndian(Bytes& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
@@ -40,7 +36,7 @@ void pngChunk(Bytes& out, const char* type, const Bytes& data) {
 }
 
 // A PNG written by hand, for the layouts the shared picture writer does not
-// make: colour type 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA.
+// make (colour type 0 grey, 3 palette, 4 grey + alpha, 16-bit channels).
 // rows holds the samples of each row back to back, top row first.
 Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes& rows,
                 const Bytes& palette = {}, const Bytes& paletteAlpha = {}) {
@@ -51,15 +47,14 @@ Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes
         filtered.insert(filtered.end(), rows.begin() + y * rowBytes, rows.begin() + (y + 1) * rowBytes);
     }
     uLongf packedSize = compressBound(uLong(filtered.size()));
-    Bytes packed(packedSize);
+    Bytes packed(packedSize), header;
     compress(packed.data(), &packedSize, filtered.data(), uLong(filtered.size()));
     packed.resize(packedSize);
-
-    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Bytes header;
     putBigEndian(header, uint32_t(width));
     putBigEndian(header, uint32_t(height));
     header.insert(header.end(), {uint8_t(bitDepth), uint8_t(colourType), 0, 0, 0});
+
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     pngChunk(out, "IHDR", header);
     if (!palette.empty()) pngChunk(out, "PLTE", palette);
     if (!paletteAlpha.empty()) pngChunk(out, "tRNS", paletteAlpha);
@@ -72,37 +67,22 @@ Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes
 // bottom row first (the usual way) or, with the descriptor's bit 5, top first.
 Bytes encodeTga(int width, int height, int channels, const Bytes& pixels, bool storedTopFirst) {
     Bytes out(18, 0);
-    out[2] = 2;   // uncompressed true colour
+    out[2] = 2;
     out[12] = uint8_t(width), out[13] = uint8_t(width >> 8);
     out[14] = uint8_t(height), out[15] = uint8_t(height >> 8);
     out[16] = uint8_t(channels * 8);
     out[17] = uint8_t((channels == 4 ? 8 : 0) | (storedTopFirst ? 0x20 : 0));
-    for (int row = 0; row < height; ++row) {
-        const int y = storedTopFirst ? row : height - 1 - row;
+    for (int row = 0; row < height; ++row)
         for (int x = 0; x < width; ++x) {
+            const int y = storedTopFirst ? row : height - 1 - row;
             const uint8_t* p = &pixels[size_t(y * width + x) * channels];
             out.insert(out.end(), {p[2], p[1], p[0]});   // B G R
             if (channels == 4) out.push_back(p[3]);
         }
-    }
     return out;
 }
 
-Bytes pixelsOf(const PixelImage& image) {
-    return Bytes(image.pixels, image.pixels + size_t(image.width) * image.height * image.bytesPerPixel);
-}
-
-// Decodes name from folder; the pixels are copied out and freed.
-PixelImage decodeFrom(const TempDataFolder& folder, const char* name, Bytes* pixels = nullptr) {
-    DataFileService files(folder.root());
-    PixelImage image;
-    decodeImage(image, name, files);
-    if (pixels) *pixels = pixelsOf(image);
-    freeBlock(image.pixels);
-    image.pixels = nullptr;
-    return image;
-}
-
+// The FatalError message of the call, or a note that there was none.
 template <class Call>
 std::string fatalMessageOf(Call call) {
     try {
@@ -113,94 +93,57 @@ std::string fatalMessageOf(Call call) {
     return "(no FatalError)";
 }
 
-std::string fatalMessage(const TempDataFolder& folder, const char* name) {
-    return fatalMessageOf([&] { decodeFrom(folder, name); });
-}
-
 }  // namespace
 
 TEST(ImageTypeTest, ChosenByLowercasedSubstringTgaFirst) {
-    EXPECT_EQ(imageTypeFor("layers/1_fondo.png"), ImageType::Png);
-    EXPECT_EQ(imageTypeFor("LAYERS/FINAL.PNG"), ImageType::Png);
-    EXPECT_EQ(imageTypeFor("menu.JpG"), ImageType::Jpg);
-    EXPECT_EQ(imageTypeFor("logo.Tga"), ImageType::Tga);
-    EXPECT_EQ(imageTypeFor("velm/canon.raw"), ImageType::Tga);
-    EXPECT_EQ(imageTypeFor(""), ImageType::Tga);
-    EXPECT_EQ(imageTypeFor("a.png.tga"), ImageType::Tga);
-    EXPECT_EQ(imageTypeFor("a.tga.png"), ImageType::Tga);
-    EXPECT_EQ(imageTypeFor("a.jpg.png"), ImageType::Png);
+    const std::pair<const char*, ImageType> cases[] = {
+        {"layers/1_fondo.png", ImageType::Png}, {"LAYERS/FINAL.PNG", ImageType::Png},
+        {"menu.JpG", ImageType::Jpg},           {"logo.Tga", ImageType::Tga},
+        {"velm/canon.raw", ImageType::Tga},     {"", ImageType::Tga},
+        {"a.png.tga", ImageType::Tga},          {"a.tga.png", ImageType::Tga},
+        {"a.jpg.png", ImageType::Png}};
+    for (auto [name, type] : cases) EXPECT_EQ(imageTypeFor(name), type) << name;
 }
 
-TEST(DecodeImageTest, TypeDecidesTheDecoderAndTheLookupKeepsTheCase) {
-    TempDataFolder folder;
-    folder.writePicture("BIG.PNG", kPictureWidth, kPictureHeight, 3, kPicture);
-    folder.writePicture("png-inside.dat", kPictureWidth, kPictureHeight, 3, kPicture);
-
-    Bytes pixels;
-    decodeFrom(folder, "BIG.PNG", &pixels);
-    EXPECT_EQ(pixels, kPicture);
-    // No known extension: read as TGA, which a PNG is not.
-    const std::string message = fatalMessage(folder, "png-inside.dat");
-    EXPECT_NE(message.find("png-inside.dat"), std::string::npos) << message;
-    EXPECT_NE(message.find("not decodable"), std::string::npos) << message;
-}
-
-TEST(DecodeImageTest, EveryFormatComesOutTopRowFirst) {
-    TempDataFolder folder;
-    folder.writePicture("pic.png", kPictureWidth, kPictureHeight, 3, kPicture);
-    folder.write("bottom-first.tga", encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, false));
-    folder.write("top-first.tga", encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, true));
-
-    for (const char* name : {"pic.png", "bottom-first.tga", "top-first.tga"}) {
-        SCOPED_TRACE(name);
-        Bytes pixels;
-        const PixelImage image = decodeFrom(folder, name, &pixels);
-        EXPECT_EQ(image.width, kPictureWidth);
-        EXPECT_EQ(image.height, kPictureHeight);
-        EXPECT_EQ(image.bytesPerPixel, 3);
-        EXPECT_EQ(pixels, kPicture);
-    }
-}
-
-TEST(DecodeImageTest, AlphaDecidesBetweenThreeAndFourBytes) {
+TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
     Bytes rgba;
     for (size_t i = 0; i < kPicture.size(); i += 3)
         rgba.insert(rgba.end(), {kPicture[i], kPicture[i + 1], kPicture[i + 2], uint8_t(i * 10)});
     TempDataFolder folder;
-    folder.writePicture("rgba.png", kPictureWidth, kPictureHeight, 4, rgba);
-    folder.write("rgba.tga", encodeTga(kPictureWidth, kPictureHeight, 4, rgba, false));
-
-    for (const char* name : {"rgba.png", "rgba.tga"}) {
-        SCOPED_TRACE(name);
-        Bytes pixels;
-        EXPECT_EQ(decodeFrom(folder, name, &pixels).bytesPerPixel, 4);
-        EXPECT_EQ(pixels, rgba);
-    }
-}
-
-TEST(DecodeImageTest, GreyPalettesAndWideChannelsBecomeRgbOrRgba) {
-    TempDataFolder folder;
+    folder.writePicture("BIG.PNG", kWide, kHigh, 3, kPicture);   // the lookup keeps the case
+    folder.write("bottom-first.tga", encodeTga(kWide, kHigh, 3, kPicture, false));
+    folder.write("top-first.tga", encodeTga(kWide, kHigh, 3, kPicture, true));
+    folder.writePicture("rgba.png", kWide, kHigh, 4, rgba);
+    folder.write("rgba.tga", encodeTga(kWide, kHigh, 4, rgba, false));
     folder.write("grey.png", encodePng(3, 2, 0, 8, {0, 100, 200, 255, 50, 7}));
     folder.write("grey-alpha.png", encodePng(2, 1, 4, 8, {10, 20, 30, 40}));
     folder.write("palette.png", encodePng(2, 2, 3, 8, {0, 1, 1, 0}, {9, 8, 7, 200, 150, 100}));
-    folder.write("palette-alpha.png",
-                 encodePng(2, 1, 3, 8, {1, 0}, {9, 8, 7, 200, 150, 100}, {255, 60}));
+    folder.write("palette-alpha.png", encodePng(2, 1, 3, 8, {1, 0}, {9, 8, 7, 200, 150, 100}, {255, 60}));
     // 16 bits per channel, big-endian: the high bytes survive.
     folder.write("wide.png", encodePng(1, 1, 2, 16, {0x12, 0x34, 0xAB, 0xCD, 0xFF, 0x00}));
 
-    struct Case { const char* name; int bytesPerPixel; Bytes pixels; };
+    struct Case { const char* name; int width, height, bytesPerPixel; Bytes pixels; };
     const Case cases[] = {
-        {"grey.png", 3, {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255, 50, 50, 50, 7, 7, 7}},
-        {"grey-alpha.png", 4, {10, 10, 10, 20, 30, 30, 30, 40}},
-        {"palette.png", 3, {9, 8, 7, 200, 150, 100, 200, 150, 100, 9, 8, 7}},
-        {"palette-alpha.png", 4, {200, 150, 100, 60, 9, 8, 7, 255}},
-        {"wide.png", 3, {0x12, 0xAB, 0xFF}},
-    };
+        {"BIG.PNG", kWide, kHigh, 3, kPicture},
+        {"bottom-first.tga", kWide, kHigh, 3, kPicture},
+        {"top-first.tga", kWide, kHigh, 3, kPicture},
+        {"rgba.png", kWide, kHigh, 4, rgba},
+        {"rgba.tga", kWide, kHigh, 4, rgba},
+        {"grey.png", 3, 2, 3, {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255, 50, 50, 50, 7, 7, 7}},
+        {"grey-alpha.png", 2, 1, 4, {10, 10, 10, 20, 30, 30, 30, 40}},
+        {"palette.png", 2, 2, 3, {9, 8, 7, 200, 150, 100, 200, 150, 100, 9, 8, 7}},
+        {"palette-alpha.png", 2, 1, 4, {200, 150, 100, 60, 9, 8, 7, 255}},
+        {"wide.png", 1, 1, 3, {0x12, 0xAB, 0xFF}}};
+    DataFileService files(folder.root());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes pixels;
-        EXPECT_EQ(decodeFrom(folder, c.name, &pixels).bytesPerPixel, c.bytesPerPixel);
-        EXPECT_EQ(pixels, c.pixels);
+        PixelImage image;
+        decodeImage(image, c.name, files);
+        ASSERT_EQ(image.width, c.width);
+        ASSERT_EQ(image.height, c.height);
+        ASSERT_EQ(image.bytesPerPixel, c.bytesPerPixel);
+        EXPECT_EQ(Bytes(image.pixels, image.pixels + c.pixels.size()), c.pixels);
+        freeBlock(image.pixels);
     }
 }
 
@@ -208,30 +151,29 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     TempDataFolder folder;
     folder.write("garbage.png", std::string("this is not a picture at all, just words"));
     folder.write("empty.png", std::string());
-    folder.writePicture("whole.png", kPictureWidth, kPictureHeight, 3, kPicture);
+    folder.writePicture("whole.png", kWide, kHigh, 3, kPicture);
+    folder.writePicture("png-inside.dat", kWide, kHigh, 3, kPicture);   // no known extension: read as TGA
+    DataFileService files(folder.root());
     {
-        DataFileService files(folder.root());
         auto whole = files.find("whole.png");
         ASSERT_TRUE(whole);
         // Cut inside a chunk: libpng fed by DevIL used to spin for ever on this.
         folder.write("cut.png", Bytes(whole->data(), whole->data() + whole->size() / 2));
     }
-    Bytes tga = encodeTga(kPictureWidth, kPictureHeight, 3, kPicture, false);
+    Bytes tga = encodeTga(kWide, kHigh, 3, kPicture, false);
     tga.resize(tga.size() - 3);
     folder.write("cut.tga", tga);
 
     const std::pair<const char*, const char*> cases[] = {
-        {"tunnel/textura.png", "not found"},
-        {"garbage.png", "not decodable"},
-        {"empty.png", "not decodable"},
-        {"cut.png", "not decodable"},
-        {"cut.tga", "not decodable"},
-    };
+        {"tunnel/textura.png", "not found"}, {"garbage.png", "not decodable"}, {"empty.png", "not decodable"},
+        {"cut.png", "not decodable"}, {"cut.tga", "not decodable"}, {"png-inside.dat", "not decodable"}};
     for (const auto& [name, why] : cases) {
-        SCOPED_TRACE(name);
-        const std::string message = fatalMessage(folder, name);
-        EXPECT_NE(message.find(std::string("\"") + name + "\""), std::string::npos) << message;
-        EXPECT_NE(message.find(why), std::string::npos) << message;
+        const std::string message = fatalMessageOf([&, name = name] {
+            PixelImage image;
+            decodeImage(image, name, files);
+            freeBlock(image.pixels);
+        });
+        EXPECT_NE(message.find(std::string("\"") + name + "\": " + why), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
 }
@@ -243,51 +185,31 @@ TEST(CreateTextureTest, ComponentsFiltersAndTightRows) {
     // second row would start two bytes late.
     Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     Bytes rgba = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    PixelImage rgbImage{2, 2, 3, rgb.data()};
-    PixelImage rgbaImage{2, 2, 4, rgba.data()};
-    const GLint alignmentBefore = [] { GLint a = 0; glGetIntegerv(GL_UNPACK_ALIGNMENT, &a); return a; }();
+    GLint v = -1;
+    auto get = [&](GLenum what) { return glGetIntegerv(what, &v), v; };
+    auto texParameter = [&](GLenum what) { return glGetTexParameteriv(GL_TEXTURE_2D, what, &v), v; };
+    auto level = [&](int n, GLenum what) { return glGetTexLevelParameteriv(GL_TEXTURE_2D, n, what, &v), v; };
+    const GLint alignment = get(GL_UNPACK_ALIGNMENT);
 
-    for (const PixelImage* image : {&rgbImage, &rgbaImage}) {
-        SCOPED_TRACE(image->bytesPerPixel);
+    for (const PixelImage& image : {PixelImage{2, 2, 3, rgb.data()}, PixelImage{2, 2, 4, rgba.data()}}) {
+        SCOPED_TRACE(image.bytesPerPixel);
         glDisable(GL_TEXTURE_2D);
-        const uint32_t texture = createTexture(*image);
+        const uint32_t texture = createTexture(image);
         ASSERT_NE(texture, 0u);
-        GLint bound = 0, components = 0, alphaBits = -1, minFilter = 0, magFilter = 0, wrapS = 0, wrapT = 0;
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-        EXPECT_EQ(GLuint(bound), texture);
+        EXPECT_EQ(GLuint(get(GL_TEXTURE_BINDING_2D)), texture);
         EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPONENTS, &components);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
-        if (image->bytesPerPixel == 3) {
-            EXPECT_TRUE(components == 3 || components == GL_RGB) << components;
-            EXPECT_EQ(alphaBits, 0);
-        } else {
-            EXPECT_TRUE(components == 4 || components == GL_RGBA) << components;
-            EXPECT_GT(alphaBits, 0);
-        }
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magFilter);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
-        EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_LINEAR);
-        EXPECT_EQ(magFilter, GL_LINEAR);
-        EXPECT_EQ(wrapS, GL_REPEAT);
-        EXPECT_EQ(wrapT, GL_REPEAT);
+        EXPECT_EQ(level(0, GL_TEXTURE_ALPHA_SIZE) > 0, image.bytesPerPixel == 4);
+        EXPECT_EQ(texParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(texParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+        EXPECT_EQ(level(1, GL_TEXTURE_WIDTH), 1) << "not mipmapped";
 
-        // Level 0 holds exactly our pixels; level 1 exists (mipmapped down to 1 x 1).
-        const size_t size = size_t(4) * image->bytesPerPixel;
-        Bytes level0(size);
+        Bytes level0(size_t(4) * image.bytesPerPixel);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glGetTexImage(GL_TEXTURE_2D, 0, image->bytesPerPixel == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
+        glGetTexImage(GL_TEXTURE_2D, 0, image.bytesPerPixel == 3 ? GL_RGB : GL_RGBA, GL_UNSIGNED_BYTE,
                       level0.data());
-        EXPECT_EQ(level0, Bytes(image->pixels, image->pixels + size));
-        GLint level1Width = 0;
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &level1Width);
-        EXPECT_EQ(level1Width, 1);
+        EXPECT_EQ(level0, Bytes(image.pixels, image.pixels + level0.size()));
     }
-    GLint alignmentAfter = 0;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignmentAfter);
-    EXPECT_EQ(alignmentAfter, alignmentBefore);
+    EXPECT_EQ(get(GL_UNPACK_ALIGNMENT), alignment);
 }
 
 TEST(LoadImageSlotsTest, BothSlotsBecomeTexturesOrTheShowStops) {
@@ -297,7 +219,6 @@ TEST(LoadImageSlotsTest, BothSlotsBecomeTexturesOrTheShowStops) {
     folder.writeSolidPicture("back.png", 4, 4, 3, 0x102030FFu);
     folder.writeSolidPicture("front.png", 4, 4, 4, 0xFFFFFF80u);
     DataFileService files(folder.root());
-
     Schedule schedule;
     std::strcpy(schedule.imageSlots[0], "back.png");
     std::strcpy(schedule.imageSlots[1], "front.png");
@@ -314,24 +235,20 @@ TEST(LoadImageSlotsTest, BothSlotsBecomeTexturesOrTheShowStops) {
     std::strcpy(schedule.imageSlots[1], "gone.png");
     std::string message = fatalMessageOf([&] { loadImageSlots(schedule, files, textures); });
     EXPECT_NE(message.find("\"gone.png\": not found"), std::string::npos) << message;
-
     schedule.imageSlots[1][0] = '\0';
     message = fatalMessageOf([&] { loadImageSlots(schedule, files, textures); });
     EXPECT_NE(message.find("LOADIMAGE 1"), std::string::npos) << message;
 }
 
 TEST(AllocZeroedTest, BlocksComeZeroed) {
-    // Large enough to come fresh from the system and small enough to be
-    // recycled from a freed dirty block; both must read as zero.
+    // Small blocks come back from a freed dirty one, large ones fresh from the system.
     for (size_t n : {size_t(1), size_t(24), size_t(4096), size_t(1) << 20}) {
         auto* dirty = static_cast<uint8_t*>(std::malloc(n));
         std::memset(dirty, 0xAB, n);
         std::free(dirty);
         auto* block = static_cast<uint8_t*>(allocZeroed(n));
         ASSERT_NE(block, nullptr);
-        size_t nonZero = 0;
-        for (size_t i = 0; i < n; ++i) nonZero += block[i] != 0;
-        EXPECT_EQ(nonZero, 0u) << n << " bytes";
+        EXPECT_EQ(size_t(std::count(block, block + n, 0)), n) << n << " bytes";
         freeBlock(block);
     }
     freeBlock(nullptr);
