@@ -12,6 +12,7 @@
 
 #include <epoxy/gl.h>
 #include <IL/il.h>
+#include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "engine/DemoTypes.h"
@@ -114,6 +115,20 @@ std::vector<Frame> playEffect(void (*writeData)(const TempDataFolder&), const st
     return frames;
 }
 
+// Plays the effect twice from scratch and expects the same frames both
+// times; returns the first run's frames (none without GL).
+template <class FX>
+std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
+                             const std::string& tag) {
+    const std::vector<Frame> first = playEffect<FX>(writeData, times, tag + "-a");
+    if (first.empty()) return first;
+    const std::vector<Frame> second = playEffect<FX>(writeData, times, tag + "-b");
+    EXPECT_EQ(first.size(), second.size());
+    for (size_t n = 0; n < std::min(first.size(), second.size()); ++n)
+        EXPECT_TRUE(first[n] == second[n]) << tag << " frame " << n << " differs between runs";
+    return first;
+}
+
 // The capabilities not in the state expected, blank when all are.
 inline std::string wrongCaps(std::initializer_list<GLenum> on, std::initializer_list<GLenum> off) {
     std::string wrong;
@@ -125,41 +140,13 @@ inline std::string wrongCaps(std::initializer_list<GLenum> on, std::initializer_
     return wrong;
 }
 
-inline std::vector<float> glFloats(GLenum what, int n) {
-    std::vector<float> v(size_t(n), 0.0f);
-    glGetFloatv(what, v.data());
-    return v;
-}
-
-inline std::vector<float> lightFloats(GLenum light, GLenum what) {
-    std::vector<float> v(4, 0.0f);
-    glGetLightfv(light, what, v.data());
-    return v;
-}
-
-inline std::vector<float> texGenFloats(GLenum coord, GLenum what) {
-    std::vector<float> v(4, 0.0f);
-    glGetTexGenfv(coord, what, v.data());
-    return v;
-}
-
-inline GLint glInt(GLenum what) {
-    GLint v = 0;
-    glGetIntegerv(what, &v);
-    return v;
-}
-
-inline GLint texEnvInt(GLenum what) {
-    GLint v = 0;
-    glGetTexEnviv(GL_TEXTURE_ENV, what, &v);
-    return v;
-}
-
-inline GLint texGenMode(GLenum coord) {
-    GLint v = 0;
-    glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &v);
-    return v;
-}
+// One-call readers of GL state.
+inline std::vector<float> glFloats(GLenum what, int n) { std::vector<float> v(static_cast<size_t>(n), 0.0f); glGetFloatv(what, v.data()); return v; }
+inline std::vector<float> lightFloats(GLenum light, GLenum what) { std::vector<float> v(4); glGetLightfv(light, what, v.data()); return v; }
+inline std::vector<float> texGenFloats(GLenum coord, GLenum what) { std::vector<float> v(4); glGetTexGenfv(coord, what, v.data()); return v; }
+inline GLint glInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
+inline GLint texEnvInt(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
+inline GLint texGenMode(GLenum coord) { GLint v = 0; glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &v); return v; }
 
 inline float maxDiff(const std::vector<float>& a, const std::vector<float>& b) {
     float worst = a.size() == b.size() ? 0.0f : INFINITY;
