@@ -147,22 +147,16 @@ TEST(FX_SphereBumpGl, StartAddsOnUnitZeroAndLeavesLightOne) {
 }
 
 TEST(FX_SphereBumpFrames, RenderTheSphereTheSameWayTwice) {
-    const std::vector<uint32_t> times = {149300, 151000, 156300, 162000};
-    const auto first = playEffect<FX_SphereBump>(writeSphereData, times, "sphere-a");
-    if (first.empty()) GTEST_SKIP() << "no headless GL context";
-    const auto second = playEffect<FX_SphereBump>(writeSphereData, times, "sphere-b");
-    ASSERT_EQ(first.size(), second.size());
-    for (size_t n = 0; n < first.size(); ++n) {
-        EXPECT_GT(pixelsOtherThan(first[n], 0x101830FFu), first[n].size() / 4 / 10) << n;
-        EXPECT_TRUE(first[n] == second[n]) << "frame " << n << " differs between runs";
-    }
+    const auto frames = playTwice<FX_SphereBump>(writeSphereData, {149300, 151000, 156300, 162000}, "sphere");
+    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
+    for (size_t n = 0; n < frames.size(); ++n) EXPECT_GT(pixelsOtherThan(frames[n], 0x101830FFu), frames[n].size() / 40) << n;
     // The flares and the sphere fade: the full frame outshines the faded one.
     auto sum = [](const Frame& f) {
         uint64_t s = 0;
         for (size_t i = 0; i < f.size(); i += 4) s += f[i] + f[i + 1] + f[i + 2];
         return s;
     };
-    EXPECT_GT(sum(first[0]), sum(first[3]));
+    EXPECT_GT(sum(frames[0]), sum(frames[3]));
 }
 
 }  // namespace
