@@ -60,6 +60,20 @@ struct EffectWorld {
     }
 };
 
+// A headless context and a world holding an effect's data (written by
+// WriteData), for the tests of the effect's GL side.
+template <void (*WriteData)(const TempDataFolder&)>
+class EffectGl : public ::testing::Test {
+protected:
+    HeadlessGl  gl{96, 72};
+    EffectWorld world{gl.choice()};
+
+    void SetUp() override {
+        HLV_REQUIRE_GL(gl);
+        WriteData(world.folder);
+    }
+};
+
 // Clears as the frame loop does, then renders one frame.
 inline void showFrame(IEffect& effect, uint32_t time_ms, uint32_t delta_ms) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
