@@ -57,16 +57,8 @@ TEST(FX_Tunnel, FirstBandFollowsTheCameraAndIsClamped) {
     for (const auto& [eyeZ, band] : cases) EXPECT_EQ(band, FX_Tunnel::firstBand(eyeZ)) << eyeZ;
 }
 
-class TunnelGl : public ::testing::Test {
-protected:
-    HeadlessGl gl{96, 72};
-    EffectWorld world{gl.choice()};
-
-    void SetUp() override {
-        HLV_REQUIRE_GL(gl);
-        writePatternPicture(world.folder, "tunnel/textura.png");
-    }
-};
+void writeTunnelData(const TempDataFolder& folder) { writePatternPicture(folder, "tunnel/textura.png"); }
+using TunnelGl = EffectGl<writeTunnelData>;
 
 TEST_F(TunnelGl, StartSetsItsStateAndLeavesBlendingAlone) {
     FX_Tunnel tunnel(world.demo);
@@ -121,8 +113,6 @@ TEST_F(TunnelGl, CameraFlightAndRollCarryOverBetweenStarts) {
     EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "render pops its view";
     tunnel.release();
 }
-
-void writeTunnelData(const TempDataFolder& folder) { writePatternPicture(folder, "tunnel/textura.png"); }
 
 TEST(FX_TunnelFrames, RenderAFilledTubeTheSameWayTwice) {
     // Through the long band to the far end of the tube.
