@@ -107,15 +107,7 @@ void writeKnotData(const TempDataFolder& folder) {
     writeLayerSet(folder, 8);
 }
 
-class KnotGl : public ::testing::Test {
-protected:
-    HeadlessGl gl{96, 72};
-    EffectWorld world{gl.choice()};
-    void SetUp() override {
-        HLV_REQUIRE_GL(gl);
-        writeKnotData(world.folder);
-    }
-};
+using KnotGl = EffectGl<writeKnotData>;
 
 TEST_F(KnotGl, StartLeavesFogAndSetsTheRest) {
     FX_TorusKnot knot(world.demo);
