@@ -107,11 +107,9 @@ void writeSphereData(const TempDataFolder& folder) {
     writeLayerSet(folder, 6);
 }
 
-TEST(FX_SphereBumpGl, StartAddsOnUnitZeroAndLeavesLightOne) {
-    HeadlessGl gl(96, 72);
-    HLV_REQUIRE_GL(gl);
-    EffectWorld world(gl.choice());
-    writeSphereData(world.folder);
+using SphereGl = EffectGl<writeSphereData>;
+
+TEST_F(SphereGl, StartAddsOnUnitZeroAndLeavesLightOne) {
     FX_SphereBump sphere(world.demo);
     sphere.init();
     EXPECT_EQ(1612u, sphere.indexCount());
