@@ -185,11 +185,9 @@ TEST(MetaballsMotion, SpinRhythmAndBallClock) {
     EXPECT_TRUE(demo.angles.angleX == 0.0f && demo.angles.angleZ == 0.0f);
 }
 
-TEST(MetaballsGl, StartLeavesItsStateAndCarriesTheRest) {
-    HeadlessGl gl(64, 48);
-    HLV_REQUIRE_GL(gl);
-    EffectWorld world(gl.choice());
-    writeMetaballsData(world.folder);
+using MetaballsGl = EffectGl<writeMetaballsData>;
+
+TEST_F(MetaballsGl, StartLeavesItsStateAndCarriesTheRest) {
     FX_Metaballs fx(world.demo);
     fx.init();
 
@@ -211,7 +209,7 @@ TEST(MetaballsGl, StartLeavesItsStateAndCarriesTheRest) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     glActiveTexture(GL_TEXTURE0);
 
-    EXPECT_LT(perspectiveError(45.0f, 64.0f / 48.0f, 0.1f, 100.0f), 1e-4f);
+    EXPECT_LT(perspectiveError(45.0f, 96.0f / 72.0f, 0.1f, 100.0f), 1e-4f);
     // View from (0, 10, 40) at the origin; the light placed in the world at
     // (0, -32, -32), after the view.
     EXPECT_LT(maxDiff(viewed(0, 0, 0), {0, 0, -std::sqrt(1700.0f), 1}), 1e-3f);
@@ -225,7 +223,7 @@ TEST(MetaballsGl, StartLeavesItsStateAndCarriesTheRest) {
     fx.release();   // twice is harmless
 }
 
-TEST(MetaballsGl, RendersBlobsTheSameWayTwice) {
+TEST(MetaballsFrames, RendersBlobsTheSameWayTwice) {
     const auto frames = playTwice<FX_Metaballs>(writeMetaballsData, {0, 700, 2500, 9000}, "metaballs");
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";
     // In front of the background: more than the layer set's red strip along
