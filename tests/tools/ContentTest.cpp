@@ -100,28 +100,30 @@ struct Pixels {
     double luminance(int x, int y) const { return (0.3 * at(x, y)[0] + 0.59 * at(x, y)[1] + 0.11 * at(x, y)[2]) / 255.0; }
 };
 
-// The content is made once for the whole suite: it takes a few seconds.
+// The content, made once for the whole suite (it takes a few seconds), and
+// its script parsed with every effect registered.
+struct Made {
+    hlvtest::TempDataFolder folder;
+    std::string error;
+    RenderLog log;
+    std::unique_ptr<EffectRegistry> registry = dummyRegistry(log);
+    Schedule schedule;
+    bool parsed = false;
+    Made() {
+        if (!gen::writeContent(folder.root(), &error)) return;
+        DataFileService files(folder.root());
+        parsed = loadScript(schedule, "hlv.txt", files, *registry);
+    }
+};
+
 class ContentTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        folder_ = new hlvtest::TempDataFolder;
-        std::string error;
-        written_ = gen::writeContent(folder_->root(), &error);
-        ASSERT_TRUE(written_) << error;
-        registry_ = dummyRegistry(log_).release();
-        DataFileService files(root());
-        parsed_ = loadScript(schedule_, "hlv.txt", files, *registry_);
+    static const Made& made() {
+        static const Made m;
+        return m;
     }
-    static void TearDownTestSuite() {
-        delete folder_;
-        delete registry_;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(written_);
-        ASSERT_TRUE(parsed_);
-    }
-
-    static std::string root() { return folder_->root(); }
+    void SetUp() override { ASSERT_TRUE(made().parsed) << made().error; }
+    static std::string root() { return made().folder.root(); }
 
     // One frame every stepMs, with the given effects missing from the build.
     static void walk(uint32_t stepMs, Walk& w, const std::set<std::string>& missing = {}) {
@@ -149,18 +151,7 @@ protected:
         }
     }
 
-    static hlvtest::TempDataFolder* folder_;
-    static bool written_, parsed_;
-    static RenderLog log_;
-    static EffectRegistry* registry_;
-    static Schedule schedule_;   // the script with every effect registered
 };
-
-hlvtest::TempDataFolder* ContentTest::folder_ = nullptr;
-bool ContentTest::written_ = false, ContentTest::parsed_ = false;
-RenderLog ContentTest::log_;
-EffectRegistry* ContentTest::registry_ = nullptr;
-Schedule ContentTest::schedule_;
 
 TEST_F(ContentTest, TwoRunsWriteTheSameBytesAndVersion) {
     hlvtest::TempDataFolder second;
@@ -187,21 +178,21 @@ TEST_F(ContentTest, ScriptParsesWholeAndUsesEveryRegisteredEffect) {
     std::string line;
     int fxLines = 0;
     while (std::getline(script, line)) fxLines += line.rfind("FXTIME ", 0) == 0;
-    EXPECT_EQ(schedule_.scheduleCount, fxLines);
+    EXPECT_EQ(made().schedule.scheduleCount, fxLines);
 
     std::set<std::string> used;
-    for (int i = 0; i < schedule_.scheduleCount; ++i) used.insert(schedule_.entries[i].effect->name);
+    for (int i = 0; i < made().schedule.scheduleCount; ++i) used.insert(made().schedule.entries[i].effect->name);
     for (const char* n : kRegisteredNames) EXPECT_TRUE(used.count(n)) << n << " is never scheduled";
 
-    const auto music = readFile(root() + "data/" + schedule_.musicName);
-    ASSERT_GT(music.size(), 60u) << "music \"" << schedule_.musicName << "\"";
+    const auto music = readFile(root() + "data/" + made().schedule.musicName);
+    ASSERT_GT(music.size(), 60u) << "music \"" << made().schedule.musicName << "\"";
     EXPECT_EQ(std::string(music.begin(), music.begin() + 17), "Extended Module: ");
-    EXPECT_STREQ(schedule_.imageSlots[0], "loading/fondo.png");
-    EXPECT_STREQ(schedule_.imageSlots[1], "loading/damunt.png");
+    EXPECT_STREQ(made().schedule.imageSlots[0], "loading/fondo.png");
+    EXPECT_STREQ(made().schedule.imageSlots[1], "loading/damunt.png");
 }
 
 TEST_F(ContentTest, ScenesAreContiguousOnBeatsAndFlashesStraddleTheirCuts) {
-    const Schedule& s = schedule_;
+    const Schedule& s = made().schedule;
     std::set<uint32_t> cuts;
     uint32_t sceneEnd = 0;
     int i = 0;
@@ -330,27 +321,21 @@ TEST_F(ContentTest, ScenesKeepTheirEffectsConstraints) {
     for (uint32_t p = 0; p < 3; ++p) EXPECT_GT(facingMs[p], 2000u) << "credits page " << p << " is hardly seen";
 }
 
-TEST_F(ContentTest, PicturesDecodeWithTheShowsLoaderInTheirShapes) {
-    struct Expect {
-        std::string name;
-        int width, height, bytesPerPixel;
-    };
-    std::vector<Expect> expected = {{"menu.jpg", 512, 359, 3}, {"final.png", 512, 512, 3},
-                                    {"loading/fondo.png", 512, 512, 3}, {"loading/damunt.png", 512, 512, 4}};
-    for (const char* t : {"tunnel/textura.png", "pqknot/textura.png", "metaballs/textura.png", "sphereb/textura.png",
-                          "sphereb/FLARE.png", "cubem/textura.png", "cubef/textura.png", "column/textura.png",
-                          "goa/textura.png", "velm/textura.png", "velm/brillo.png", "cflare/FLARE.png"})
-        expected.push_back({t, 256, 256, 3});
+TEST_F(ContentTest, EveryPictureDecodesWithTheShowsLoader) {
+    std::vector<std::string> names = {"menu.jpg", "final.png", "loading/fondo.png", "loading/damunt.png",
+                                      "tunnel/textura.png", "pqknot/textura.png", "metaballs/textura.png",
+                                      "sphereb/textura.png", "sphereb/FLARE.png", "cubem/textura.png",
+                                      "cubef/textura.png", "column/textura.png", "goa/textura.png",
+                                      "velm/textura.png", "velm/brillo.png", "cflare/FLARE.png"};
     for (int n : kLayerSets)
-        for (const char* part : {"_fondo.png", "_damunt.png", "_mascara.png"})
-            expected.push_back({"layers/" + std::to_string(n) + part, 512, 512, 3});
+        for (const char* part : {"_fondo.png", "_damunt.png", "_mascara.png"}) names.push_back("layers/" + std::to_string(n) + part);
     DataFileService files(root());
-    for (const Expect& e : expected) {
+    for (const std::string& name : names) {
         PixelImage image;
-        ASSERT_NO_THROW(decodeImage(image, e.name.c_str(), files)) << e.name;
-        EXPECT_EQ(std::vector<int>({e.width, e.height, e.bytesPerPixel}),
-                  std::vector<int>({int(image.width), int(image.height), int(image.bytesPerPixel)}))
-            << e.name;
+        ASSERT_NO_THROW(decodeImage(image, name.c_str(), files)) << name;
+        EXPECT_TRUE(image.width >= 64 && image.height >= 64) << name;
+        // The loading overlay is the one picture drawn through its own alpha.
+        EXPECT_EQ(name == "loading/damunt.png" ? 4 : 3, int(image.bytesPerPixel)) << name;
         freeBlock(image.pixels);
     }
 }
