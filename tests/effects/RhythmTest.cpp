@@ -67,24 +67,4 @@ TEST(Rhythm, SpacedStepsNeedMoreThanTenMilliseconds) {
     EXPECT_EQ(1090u, r.lastSpinTime);
 }
 
-TEST(Rhythm, SteadyFramesGiveRegularBeats) {
-    // 16 ms frames: a spin starts at the first frame past 500 ms of rest
-    // (512), steps in every frame after that and ends at the first frame past
-    // 200 ms (208, which steps too); the next rest again takes 512 ms.
-    Rhythm r(kSpaced);
-    std::vector<uint32_t> starts, stepsPerSpin;
-    for (uint32_t t = 0; t <= 5000; t += 16) {
-        const RhythmEvents e = r.advance(t);
-        if (e.started) {
-            starts.push_back(t);
-            stepsPerSpin.push_back(0);
-        }
-        if (e.step) ++stepsPerSpin.back();
-    }
-    ASSERT_EQ(7u, starts.size());
-    EXPECT_EQ(512u, starts[0]);
-    for (size_t n = 1; n < starts.size(); ++n) EXPECT_EQ(208u + 512u, starts[n] - starts[n - 1]);
-    for (size_t n = 0; n + 1 < stepsPerSpin.size(); ++n) EXPECT_EQ(13u, stepsPerSpin[n]) << "spin " << n;
-}
-
 }  // namespace
