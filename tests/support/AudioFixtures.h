@@ -1,6 +1,5 @@
 // Music made by the tests themselves: a tiny ProTracker module written byte
-// by byte, an Ogg Vorbis encoded with libvorbisenc, and plain WAV for
-// external encoders.  No recorded samples anywhere.
+// by byte and Ogg Vorbis encoded with libvorbisenc.  No recorded samples.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +21,5 @@ std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, int
 
 // Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
 std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
-
-// A 16-bit PCM WAV file of interleaved samples.
-std::vector<uint8_t> encodeWav(const std::vector<int16_t>& samples, int channels, int rate);
 
 }  // namespace hlvtest
