@@ -3,15 +3,13 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace hlvtest {
 
 struct GlState {
-    bool  lighting, colorMaterial, texGenS, texGenT, depthTest, blend, cullFace, texture2D;
-    int   blendSrc, blendDst, frontFace, boundTexture, matrixMode;
-    int   modelviewDepth, projectionDepth;   // matrix stack depths
-    float color[4];                          // current colour
-    float modelview[16], projection[16];
+    std::vector<std::pair<const char*, std::vector<float>>> fields;   // name, value as glGetFloatv gives it
 
     static GlState capture();
     // Names of the fields that differ, blank when none does.
