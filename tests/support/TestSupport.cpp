@@ -14,8 +14,8 @@ namespace hlvtest {
 
 TempDataFolder::TempDataFolder() {
     std::string pattern = (fs::temp_directory_path() / "halvoren-test-XXXXXX").string();
-    char* made = mkdtemp(pattern.data());
-    root_ = std::string(made ? made : pattern.c_str()) + "/";
+    mkdtemp(pattern.data());   // fills in the X's
+    root_ = pattern + "/";
     fs::create_directories(root_ + "data");
 }
 
@@ -25,10 +25,10 @@ TempDataFolder::~TempDataFolder() {
 }
 
 void TempDataFolder::writeRoot(const std::string& path, const std::vector<uint8_t>& bytes) const {
-    fs::path full = fs::path(root_) / path;
+    const fs::path full = fs::path(root_) / path;
     fs::create_directories(full.parent_path());
-    std::ofstream out(full, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                std::streamsize(bytes.size()));
 }
 
 void TempDataFolder::write(const std::string& name, const std::vector<uint8_t>& bytes) const {
@@ -45,36 +45,30 @@ void TempDataFolder::writePicture(const std::string& name, int width, int height
     ILuint image = 0;
     ilGenImages(1, &image);
     ilBindImage(image);
-    // DevIL keeps rows bottom-up unless told otherwise; our pixels are top-down.
     ilTexImage(ILuint(width), ILuint(height), 1, ILubyte(channels), channels == 4 ? IL_RGBA : IL_RGB,
                IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data()));
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);   // DevIL assumes bottom-up rows otherwise
     const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
-    const ILuint capacity = ILuint(pixels.size() * 2 + 4096);
-    std::vector<uint8_t> encoded(capacity);
-    const ILuint written = ilSaveL(jpeg ? IL_JPG : IL_PNG, encoded.data(), capacity);
+    std::vector<uint8_t> encoded(pixels.size() * 2 + 4096);
+    encoded.resize(ilSaveL(jpeg ? IL_JPG : IL_PNG, encoded.data(), ILuint(encoded.size())));
     ilDeleteImages(1, &image);
-    encoded.resize(written);
     write(name, encoded);
 }
 
 void TempDataFolder::writeSolidPicture(const std::string& name, int width, int height, int channels,
                                        uint32_t rgba) const {
     std::vector<uint8_t> pixels(size_t(width) * height * channels);
-    const uint8_t c[4] = {uint8_t(rgba >> 24), uint8_t(rgba >> 16), uint8_t(rgba >> 8), uint8_t(rgba)};
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = c[i % channels];
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(rgba >> (24 - 8 * (i % channels)));
     writePicture(name, width, height, channels, pixels);
 }
 
 void TempDataFolder::writeScript(const std::vector<std::string>& fxLines, const std::string& music) const {
     writeSolidPicture("slot0.png", 16, 16, 3, 0x203040FFu);
     writeSolidPicture("slot1.png", 16, 16, 4, 0xFFFFFF00u);
-    std::string text = "INI_01\n";
-    if (!music.empty()) text += "MUSIC " + music + "\n";
-    text += "LOADIMAGE 0 slot0.png\nLOADIMAGE 1 slot1.png\n";
+    std::string text = "INI_01\n" + (music.empty() ? "" : "MUSIC " + music + "\n") +
+                       "LOADIMAGE 0 slot0.png\nLOADIMAGE 1 slot1.png\n";
     for (const std::string& line : fxLines) text += line + "\n";
-    text += "END_01\n";
-    write("hlv.txt", text);
+    write("hlv.txt", text + "END_01\n");
 }
 
 HeadlessGl::HeadlessGl(int width, int height) {
@@ -84,25 +78,21 @@ HeadlessGl::HeadlessGl(int width, int height) {
     ok_ = window_.createWindow("halvoren test", choice_);
 }
 
-HeadlessGl::~HeadlessGl() { window_.destroyContext(); }
-
 std::vector<uint8_t> HeadlessGl::readPixels() const {
-    const int w = choice_.width, h = choice_.height;
-    std::vector<uint8_t> bottomUp(size_t(w) * h * 4), topDown(bottomUp.size());
+    const size_t row = size_t(choice_.width) * 4;
+    std::vector<uint8_t> bottomUp(row * choice_.height), topDown(bottomUp.size());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    for (int y = 0; y < h; ++y)
-        std::copy_n(&bottomUp[size_t(h - 1 - y) * w * 4], size_t(w) * 4, &topDown[size_t(y) * w * 4]);
+    glReadPixels(0, 0, choice_.width, choice_.height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    for (int y = 0; y < choice_.height; ++y)
+        std::copy_n(&bottomUp[(choice_.height - 1 - y) * row], row, &topDown[y * row]);
     return topDown;
 }
 
 uint32_t HeadlessGl::pixel(int x, int y) const {
-    uint8_t rgba[4] = {};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(x, choice_.height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    return uint32_t(rgba[0]) << 24 | uint32_t(rgba[1]) << 16 | uint32_t(rgba[2]) << 8 | rgba[3];
+    const std::vector<uint8_t> frame = readPixels();
+    const uint8_t* p = &frame[(size_t(y) * choice_.width + x) * 4];
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
 }  // namespace hlvtest

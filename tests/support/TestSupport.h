@@ -12,7 +12,6 @@
 namespace hlvtest {
 
 // A fresh folder under the system's temp dir, removed with the object.
-// Files written through it land in <root>/data/, where DataFileService looks.
 class TempDataFolder {
 public:
     TempDataFolder();
@@ -20,36 +19,34 @@ public:
     TempDataFolder(const TempDataFolder&) = delete;
     TempDataFolder& operator=(const TempDataFolder&) = delete;
 
-    // The folder holding data/ and data.dat (ends with '/').
+    // The folder holding data/ and data.dat, where DataFileService looks (ends with '/').
     const std::string& root() const { return root_; }
-    // Writes <root>/data/<name>, making sub-folders as needed.
+    // <root>/data/<name>, making sub-folders as needed.
     void write(const std::string& name, const std::string& bytes) const;
     void write(const std::string& name, const std::vector<uint8_t>& bytes) const;
-    // Writes <root>/<path> (for archives beside data/).
+    // <root>/<path>, for archives beside data/.
     void writeRoot(const std::string& path, const std::vector<uint8_t>& bytes) const;
 
-    // Writes <root>/data/<name> as a PNG (or a JPEG when the name ends in
-    // ".jpg") of width x height pixels; pixels are top row first, R G B (A),
-    // channels 3 or 4.
+    // <root>/data/<name> as a PNG (a JPEG when it ends in ".jpg"); pixels top
+    // row first, R G B (A) for 3 or 4 channels.
     void writePicture(const std::string& name, int width, int height, int channels,
                       const std::vector<uint8_t>& pixels) const;
-    // A picture of one colour (0xRRGGBBAA; alpha used only with 4 channels).
-    void writeSolidPicture(const std::string& name, int width, int height, int channels,
-                           uint32_t rgba) const;
-    // A script "hlv.txt" with the two loading-screen pictures made and named,
-    // followed by the given FXTIME lines (e.g. "FXTIME Flash 0 1000").
+    // A picture of one colour, 0xRRGGBBAA (alpha used with 4 channels only).
+    void writeSolidPicture(const std::string& name, int width, int height, int channels, uint32_t rgba) const;
+    // "hlv.txt" with both loading-screen pictures made and named, then the
+    // given FXTIME lines (e.g. "FXTIME Flash 0 1000").
     void writeScript(const std::vector<std::string>& fxLines, const std::string& music = "") const;
 
 private:
     std::string root_;
 };
 
-// A real window and GL context on the offscreen video driver.  The context
-// stays current for the object's life.
+// A real window and GL context on the offscreen video driver, current for
+// the object's life.
 class HeadlessGl {
 public:
     explicit HeadlessGl(int width = 64, int height = 48);
-    ~HeadlessGl();
+    ~HeadlessGl() { window_.destroyContext(); }
 
     bool ok() const { return ok_; }
     int width() const { return choice_.width; }
