@@ -114,13 +114,10 @@ TEST_F(LoadingScreenTest, FramesKeepTheMatrixStacksBalanced) {
     for (int frame = 0; frame < 3; ++frame) drawLoadingScreen(back, back, float(progressAfter(frame)));
 
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    GLint mode = 0, modelviewDepth = 0, projectionDepth = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &modelviewDepth);
-    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &projectionDepth);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_EQ(modelviewDepth, 1);
-    EXPECT_EQ(projectionDepth, 1);
+    auto get = [](GLenum what) { GLint v = -1; glGetIntegerv(what, &v); return v; };
+    EXPECT_EQ(get(GL_MATRIX_MODE), GL_MODELVIEW);
+    EXPECT_EQ(get(GL_MODELVIEW_STACK_DEPTH), 1);
+    EXPECT_EQ(get(GL_PROJECTION_STACK_DEPTH), 1);
     glGetFloatv(GL_MODELVIEW_MATRIX, after.data());
     EXPECT_EQ(after, before);
 }
