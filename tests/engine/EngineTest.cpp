@@ -197,8 +197,6 @@ TEST_F(EngineTest, FailedWindowReturns255AndFreesNothing) {
     struct NoWindow : ScriptedDisplay {
         bool createWindow(const char*, const DisplayChoice&) override { return false; }
     } broken;
-    DataFileService none(folder.root());
-    demo.files = &none;
     EffectRegistry empty{std::vector<EffectFactory>{}};
     EXPECT_EQ(255, Engine(demo, empty, clock, broken).run());
     EXPECT_TRUE(log.empty());
