@@ -15,7 +15,7 @@ uint32_t ringQuadCount(const RingLayout& layout) {
 }
 
 uint32_t ringIndexCount(const RingLayout& layout) {
-    const uint32_t perQuad = layout.indexing == RingLayout::Indexing::Triangles ? 6u : 2u;
+    const uint32_t perQuad = layout.indexing == RingLayout::Indexing::Strip ? 2u : 6u;
     return ringQuadCount(layout) * perQuad;
 }
 
@@ -26,7 +26,6 @@ uint32_t triangulateRings(const Vec3* v, Vec3* normals, uint32_t* indices, const
     const uint32_t K = layout.ringSize;
     const uint32_t T = layout.vertexCount;
     const float weight = layout.normalWeight;
-    const bool strip = layout.indexing == RingLayout::Indexing::Strip;
 
     for (uint32_t i = 0; i < quads; ++i) {
         const uint32_t j = i - i % K + (i + 1) % K;
@@ -43,13 +42,19 @@ uint32_t triangulateRings(const Vec3* v, Vec3* normals, uint32_t* indices, const
         normals[l] += n2;
         normals[j] += n2;
 
-        if (strip) {
-            indices[2 * i] = l;
-            indices[2 * i + 1] = j;
-        } else {
-            uint32_t* q = indices + 6 * i;
+        uint32_t* q = indices + (layout.indexing == RingLayout::Indexing::Strip ? 2 : 6) * i;
+        switch (layout.indexing) {
+        case RingLayout::Indexing::Strip:
+            q[0] = l; q[1] = j;
+            break;
+        case RingLayout::Indexing::Triangles:
             q[0] = i; q[1] = k; q[2] = j;
             q[3] = k; q[4] = l; q[5] = j;
+            break;
+        case RingLayout::Indexing::Reversed:
+            q[0] = i; q[1] = j; q[2] = k;
+            q[3] = k; q[4] = j; q[5] = l;
+            break;
         }
     }
     return ringIndexCount(layout);

@@ -1,5 +1,5 @@
-// Tubes, knots, spheres and columns are all rings of points stacked one after
-// another.  They share one triangulation and one way of smoothing: every quad
+// Tubes, knots, spheres, columns and height-map grids are all rings (or rows)
+// of points stacked one after another.  They share one triangulation and one way of smoothing: every quad
 // between two rings is split into two triangles, and each triangle adds its
 // unit face normal, times a per-mesh weight, into its three corners.  The sum
 // starts from zero and is never renormalised, so its length (up to six
@@ -45,6 +45,9 @@ struct RingLayout {
     enum class Indexing : uint8_t {
         Triangles,   // six indices per quad: i, k, j, k, l, j (GL_TRIANGLES)
         Strip,       // two per quad: l, j, one strip zigzagging through all rings
+        Reversed,    // six per quad: i, j, k, k, j, l: the same triangles wound the
+                     // other way, so their fronts face away from their normals
+                     // (a landscape whose normals point into the ground)
     };
 
     uint32_t ringSize;      // points per ring (the last may repeat the first)
@@ -63,7 +66,7 @@ uint32_t ringIndexCount(const RingLayout& layout);
 // For every quad starting at vertex i (next point j on the same ring, wrapping
 // to the ring's first point; same point k on the next ring; its next point l):
 // triangles (i, k, j) and (k, l, j), each adding its weighted unit face normal
-// to its corners in that order.  normals must be zero on entry (or hold what
+// to its corners in that order (the normals do not depend on the indexing).  normals must be zero on entry (or hold what
 // should be summed onto).  Returns the index count, 0 when the layout does not
 // describe whole rings (nothing is written then).
 uint32_t triangulateRings(const Vec3* vertices, Vec3* normals, uint32_t* indices,

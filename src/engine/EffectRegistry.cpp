@@ -3,14 +3,17 @@
 #include <cstring>
 #include <iterator>
 
+#include "effects/FX_Column.h"
 #include "effects/FX_CubeMorph.h"
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
+#include "effects/FX_GOA.h"
 #include "effects/FX_Metaballs.h"
 #include "effects/FX_Null.h"
 #include "effects/FX_SphereBump.h"
 #include "effects/FX_TorusKnot.h"
 #include "effects/FX_Tunnel.h"
+#include "effects/FX_Velmor.h"
 
 namespace {
 
@@ -22,7 +25,10 @@ std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(de
 constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
+    make<FX_Velmor>,       // "VelmorFX"
     make<FX_CubeMorph>,    // "CubeMorph"
+    make<FX_GOA>,          // "604Effect"
+    make<FX_Column>,       // "Column"
     make<FX_TorusKnot>,    // "KnotPQ"
     make<FX_Tunnel>,       // "Tunnel"
     make<FX_Metaballs>,    // "Metaballs"

@@ -58,6 +58,23 @@ TEST(RingMesh, ClosedTriangleMeshWrapsBothWays) {
     EXPECT_EQ(quad(T - 1), (std::vector<uint32_t>{T - 1, K - 1, T - K, K - 1, 0, T - K}));
 }
 
+TEST(RingMesh, ReversedTrianglesKeepTheNormalsAndFlipTheWinding) {
+    const uint32_t K = 6, rings = 3, T = K * rings;
+    const auto v = cylinder(rings, K, false);
+    const Mesh forward = triangulate(v, {K, T, true, kWeight, RingLayout::Indexing::Triangles});
+    const Mesh reversed = triangulate(v, {K, T, true, kWeight, RingLayout::Indexing::Reversed});
+    ASSERT_EQ(forward.count, reversed.count);
+    EXPECT_EQ(0xDEADu, reversed.indices[6 * T]);
+    for (uint32_t i = 0; i < T; ++i) {
+        ASSERT_EQ(0.0f, length(forward.normals[i] - reversed.normals[i])) << i;
+        // (i, j, k), (k, j, l) against (i, k, j), (k, l, j): each triangle's
+        // last two corners swap.
+        const uint32_t* f = forward.indices.data() + 6 * i;
+        const uint32_t* r = reversed.indices.data() + 6 * i;
+        ASSERT_TRUE(r[0] == f[0] && r[1] == f[2] && r[2] == f[1] && r[3] == f[3] && r[4] == f[5] && r[5] == f[4]) << i;
+    }
+}
+
 TEST(RingMesh, OpenStripStopsBeforeTheLastRing) {
     const uint32_t K = 5, rings = 3, T = K * rings;
     const auto v = cylinder(rings, K, false);

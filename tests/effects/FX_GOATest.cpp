@@ -1,0 +1,123 @@
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <epoxy/gl.h>
+
+#include "EffectTestData.h"
+#include "effects/FX_GOA.h"
+
+namespace {
+
+using namespace hlvtest;
+
+TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
+    std::vector<uint8_t> rings(FX_GOA::kRingBytes, 0xEE);
+    FX_GOA::fillRings(rings.data(), 512);
+    auto at = [&](int r, int c) { return int(rings[r * 512 + c]); };
+    EXPECT_EQ(0, at(255, 255));
+    EXPECT_LE(*std::max_element(rings.begin(), rings.end()), 128);
+    // Straight from the definition, away from rounding edges.
+    for (auto [r, c] : {std::pair{255, 286}, {0, 0}, {511, 511}, {100, 400}, {300, 17}}) {
+        const double d = std::hypot(r - 255.0, c - 255.0);
+        EXPECT_NEAR(std::fabs(128 * std::sin(d / 20)), at(r, c), 1.0) << r << ", " << c;
+    }
+    EXPECT_EQ(at(255 - 40, 255 + 9), at(255 + 40, 255 - 9));
+    EXPECT_EQ(at(255 + 9, 255 + 40), at(255 + 40, 255 + 9));
+}
+
+TEST(FX_GOA, WindowsRunAlongACircleAndAFigureEight) {
+    const GoaWindows zero = FX_GOA::windowsAt(0);
+    EXPECT_EQ(120u, zero.x1);
+    EXPECT_EQ(220u, zero.y1);
+    EXPECT_EQ(220u, zero.x2);
+    EXPECT_EQ(120u, zero.y2);
+    for (uint32_t t = 0; t < 200000; t += 997) {
+        const GoaWindows w = FX_GOA::windowsAt(t);
+        const double s = t / 1000.0, o1 = 0.3 * s, o2 = 0.48 * s;
+        ASSERT_NEAR(100 * std::sin(o1) + 120, w.x1, 1.0) << t;
+        ASSERT_NEAR(100 * std::cos(o1) + 120, w.y1, 1.0) << t;
+        ASSERT_NEAR(100 * std::cos(2 * o2) + 120, w.x2, 1.0) << t;
+        ASSERT_NEAR(100 * std::sin(o2) + 120, w.y2, 1.0) << t;
+    }
+}
+
+TEST(FX_GOA, WindowSumSaturatesPerByte) {
+    std::vector<uint8_t> a(FX_GOA::kRingBytes), b(FX_GOA::kRingBytes), field(FX_GOA::kFieldBytes, 0x5A);
+    DemoRandom random;
+    for (uint32_t i = 0; i < FX_GOA::kRingBytes; ++i) a[i] = uint8_t(random.next()), b[i] = uint8_t(random.next());
+    a[20 * 512 + 33] = b[220 * 512 + 256] = 128;   // 128 + 128 at field (0, 13)
+    const GoaWindows w{20, 20, 243, 220};
+    FX_GOA::sumWindows(a.data(), b.data(), w, field.data());
+    EXPECT_EQ(255, field[13]);
+    for (uint32_t r = 0; r < 255; ++r)
+        for (uint32_t c = 0; c < 256; ++c)
+            ASSERT_EQ(std::min(255, a[(20 + r) * 512 + 20 + c] + b[(220 + r) * 512 + 243 + c]), field[r * 256 + c])
+                << r << ", " << c;
+    for (uint32_t c = 0; c < 256; ++c) ASSERT_EQ(0x5A, field[255 * 256 + c]) << "row 255 is never written";
+}
+
+TEST(FX_GOA, TurnsInBurstsOfHalfASecondAfterRestsOf800Ms) {
+    DemoContext demo;
+    FX_GOA goa(demo);
+    // (t, dt, angleY after, spinning after)
+    const struct { uint32_t t, dt; float angle; bool spinning; } script[] = {
+        {0, 0, 0, false},       {800, 16, 0, false},      // a rest of 800 is not more than 800
+        {801, 1, 0, true},      // the burst begins, no turn yet
+        {851, 50, 5, true},     {1301, 450, 50, true},    // one step per frame, however long
+        {1302, 1, 50.1f, false},  // more than 500 after the start: still turns, then rests
+        {2102, 800, 50.1f, false}, {2103, 1, 50.1f, true},
+    };
+    for (const auto& s : script) {
+        goa.turn(s.t, s.dt);
+        EXPECT_FLOAT_EQ(s.angle, demo.angles.angleY) << "t = " << s.t;
+        EXPECT_EQ(s.spinning, goa.rhythm().spinning) << "t = " << s.t;
+    }
+}
+
+void writeGoaData(const TempDataFolder& folder) { writePatternPicture(folder, "goa/textura.png"); }
+using GoaGl = EffectGl<writeGoaData>;
+
+TEST_F(GoaGl, StartFogsTheLandscapeAndSwitchesLightingOff) {
+    FX_GOA goa(world.demo);
+    goa.init();
+    glActiveTexture(GL_TEXTURE1);   // an earlier effect left unit 1 active and generating
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_BLEND);
+    goa.start();
+
+    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE));
+    EXPECT_EQ(GLint(goa.texture()), glInt(GL_TEXTURE_BINDING_2D));
+    GLint minFilter = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    EXPECT_EQ(GL_NEAREST, minFilter);
+    EXPECT_EQ("", wrongCaps({GL_FOG, GL_TEXTURE_2D, GL_CULL_FACE, GL_DEPTH_TEST, GL_LIGHT0},
+                            {GL_LIGHTING, GL_COLOR_MATERIAL, GL_BLEND, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T}));
+    EXPECT_EQ(GL_CCW, glInt(GL_FRONT_FACE));
+    EXPECT_EQ(GL_LINEAR, glInt(GL_FOG_MODE));
+    EXPECT_EQ((std::vector<float>{20, 45}), (std::vector<float>{glFloats(GL_FOG_START, 1)[0], glFloats(GL_FOG_END, 1)[0]}));
+    EXPECT_EQ(GL_DST_COLOR, glInt(GL_BLEND_SRC));
+    EXPECT_EQ(GL_SRC_ALPHA, glInt(GL_BLEND_DST));
+    EXPECT_FLOAT_EQ(0.7f, lightFloats(GL_LIGHT0, GL_DIFFUSE)[0]) << "set though lighting ends up off";
+    EXPECT_LT(perspectiveError(45, world.demo.aspect(), 0.5f, 100), 1e-5f);
+
+    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+    showFrame(goa, 0, 0);
+    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
+    EXPECT_EQ(0, goa.heightField()[255 * 256 + 17]);
+    EXPECT_GT(*std::max_element(goa.heightField(), goa.heightField() + 255 * 256), 128);
+    goa.release();
+}
+
+TEST(FX_GOAFrames, RenderTheFoggedLandscapeTheSameWayTwice) {
+    const auto frames = playTwice<FX_GOA>(writeGoaData, {68571, 70000, 72000}, "goa");
+    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
+    for (size_t n = 0; n < frames.size(); ++n)
+        EXPECT_GT(pixelsOtherThan(frames[n], 0x000000FFu), frames[n].size() / 12) << "frame " << n << " is mostly black";
+    EXPECT_FALSE(frames[0] == frames[1]);
+    EXPECT_FALSE(frames[1] == frames[2]);
+}
+
+}  // namespace

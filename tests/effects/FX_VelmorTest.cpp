@@ -1,0 +1,138 @@
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <epoxy/gl.h>
+
+#include "EffectTestData.h"
+#include "effects/FX_Velmor.h"
+
+namespace {
+
+using namespace hlvtest;
+
+struct VelmorMesh {
+    std::vector<Vec3> vertices = std::vector<Vec3>(FX_Velmor::kCapacity, Vec3{0, 0, 0});
+    std::vector<Vec3> normals = std::vector<Vec3>(FX_Velmor::kCapacity, Vec3{0, 0, 0});
+    std::vector<uint32_t> indices = std::vector<uint32_t>(FX_Velmor::kCapacity * 6, 0xDEADu);
+    uint32_t count;
+    explicit VelmorMesh(const std::vector<uint8_t>& map)
+        : count(FX_Velmor::buildMesh(map.data(), vertices.data(), normals.data(), indices.data())) {}
+    std::vector<uint32_t> quad(uint32_t k) const { return {indices.begin() + 6 * k, indices.begin() + 6 * k + 6}; }
+};
+
+TEST(FX_Velmor, GridSamplesEveryFifthByteAndWrapsAtTheEdges) {
+    std::vector<uint8_t> map(FX_Velmor::kMapBytes, 0);
+    map[15 * 512 + 20] = 255;   // sampled: grid row 3, column 4
+    map[16 * 512 + 20] = 200;   // between samples: never seen
+    const VelmorMesh m(map);
+    ASSERT_EQ(10404u, m.count);
+    EXPECT_EQ(0xDEADu, m.indices[6 * 10404]) << "wrote past the grid's indices";
+
+    for (uint32_t k = 0; k < 10404; ++k) {
+        ASSERT_NEAR(0.2 * (k % 102) - 10.24, m.vertices[k].x, 1e-5) << k;
+        ASSERT_NEAR(0.2 * (k / 102) - 10.24, m.vertices[k].z, 1e-5) << k;
+        ASSERT_EQ(k == 310 ? 5.1f : 0.0f, m.vertices[k].y) << k;
+    }
+    EXPECT_FLOAT_EQ(9.96f, m.vertices[10403].x);
+
+    // Each vertex k: (k, next column, next row), (next row, next column, its next column).
+    EXPECT_EQ(m.quad(0), (std::vector<uint32_t>{0, 1, 102, 102, 1, 103}));
+    EXPECT_EQ(m.quad(101), (std::vector<uint32_t>{101, 0, 203, 203, 0, 102}));
+    EXPECT_EQ(m.quad(10403), (std::vector<uint32_t>{10403, 10302, 101, 101, 10302, 0}));
+
+    // Level ground: six triangles of 2/11 each, summed pointing down.
+    const Vec3 flat = m.normals[50 * 102 + 50];
+    EXPECT_NEAR(0.0f, std::hypot(flat.x, flat.z), 1e-6f);
+    EXPECT_NEAR(-12.0f / 11.0f, flat.y, 1e-5f);
+    // Beside the peak the normals tilt; none of them is renormalised.
+    EXPECT_GT(std::hypot(m.normals[310 - 1].x, m.normals[310 - 1].z), 0.1f);
+}
+
+TEST(FX_Velmor, HeadingTurnsFifteenDegreesASecondOfMusic) {
+    EXPECT_EQ(0.0f, FX_Velmor::heading(0));
+    EXPECT_FLOAT_EQ(7.5f, FX_Velmor::heading(500));
+    EXPECT_FLOAT_EQ(360.0f, FX_Velmor::heading(24000));
+    EXPECT_FLOAT_EQ(1800.0f, FX_Velmor::heading(120000)) << "from the absolute clock, not the entry's start";
+}
+
+TEST(FX_Velmor, HeightMapOfAnyOtherSizeIsFatalAndNamed) {
+    for (uint32_t size : {0u, 1000u, FX_Velmor::kMapBytes - 1, FX_Velmor::kMapBytes + 1}) {
+        EffectWorld world(DisplayChoice{});
+        if (size > 0) world.folder.write("velm/canon.raw", std::vector<uint8_t>(size, 7));
+        FX_Velmor velmor(world.demo);
+        try {
+            velmor.init();
+            ADD_FAILURE() << size << " bytes accepted";
+        } catch (const FatalError& error) {
+            const std::string what = error.what();
+            EXPECT_NE(std::string::npos, what.find("velm/canon.raw")) << what;
+            if (size > 0) {
+                EXPECT_NE(std::string::npos, what.find(std::to_string(size))) << what;
+            }
+        }
+        velmor.release();
+    }
+}
+
+// Low hills round the camera, a peak ahead of it: heights 20 ... 110.
+void writeVelmorData(const TempDataFolder& folder) {
+    std::vector<uint8_t> map(FX_Velmor::kMapBytes);
+    for (uint32_t r = 0; r < 512; ++r)
+        for (uint32_t c = 0; c < 512; ++c)
+            map[r * 512 + c] = uint8_t(65 + 45 * std::sin(r * 0.05) * std::cos(c * 0.07));
+    folder.write("velm/canon.raw", map);
+    writePatternPicture(folder, "velm/textura.png");
+    folder.writeSolidPicture("velm/brillo.png", 8, 8, 3, 0x303030FFu);
+}
+using VelmorGl = EffectGl<writeVelmorData>;
+
+TEST_F(VelmorGl, StartLeavesTheShineAddingOnUnitOne) {
+    FX_Velmor velmor(world.demo);
+    velmor.init();
+    EXPECT_EQ(10404u, velmor.vertexCount());
+    glEnable(GL_BLEND);
+    glActiveTexture(GL_TEXTURE0);
+    velmor.start();
+
+    EXPECT_EQ(-12.0f, world.demo.angles.angleX);
+    EXPECT_EQ("", wrongCaps({GL_DEPTH_TEST, GL_CULL_FACE, GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL, GL_VERTEX_ARRAY,
+                             GL_NORMAL_ARRAY, GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T},
+                            {GL_BLEND}));
+    EXPECT_EQ(GL_CW, glInt(GL_FRONT_FACE));
+    EXPECT_LT(perspectiveError(45, world.demo.aspect(), 0.5f, 100), 1e-5f);
+    // The light went through the camera: world (0, -20, 20) seen from (0, 2.4, 1).
+    const std::vector<float> light = lightFloats(GL_LIGHT0, GL_POSITION), expected = viewed(0, -20, 20);
+    EXPECT_LT(maxDiff(light, expected), 1e-4f);
+
+    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE));
+    EXPECT_EQ(GLint(velmor.shineTexture()), glInt(GL_TEXTURE_BINDING_2D));
+    EXPECT_EQ(GL_COMBINE, texEnvInt(GL_TEXTURE_ENV_MODE));
+    EXPECT_EQ(GL_ADD, texEnvInt(GL_COMBINE_RGB));
+    EXPECT_EQ(GL_SPHERE_MAP, texGenMode(GL_T));
+    glActiveTexture(GL_TEXTURE0);
+    EXPECT_EQ(GLint(velmor.groundTexture()), glInt(GL_TEXTURE_BINDING_2D));
+    EXPECT_EQ(GL_MODULATE, texEnvInt(GL_COMBINE_RGB));
+    EXPECT_EQ(GL_OBJECT_LINEAR, texGenMode(GL_S));
+    EXPECT_EQ((std::vector<float>{0, 0, 1, 0}), texGenFloats(GL_T, GL_OBJECT_PLANE));
+    EXPECT_EQ("", wrongCaps({GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T}, {}));
+    glActiveTexture(GL_TEXTURE1);
+
+    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+    showFrame(velmor, 3000, 16);
+    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
+    velmor.release();
+}
+
+TEST(FX_VelmorFrames, RenderTheTurningHillsTheSameWayTwice) {
+    const auto frames = playTwice<FX_Velmor>(writeVelmorData, {0, 4000, 8000}, "velmor");
+    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
+    for (size_t n = 0; n < frames.size(); ++n)
+        EXPECT_GT(pixelsOtherThan(frames[n], 0x000000FFu), frames[n].size() / 8) << "frame " << n << " is mostly black";
+    EXPECT_FALSE(frames[0] == frames[1]);
+    EXPECT_FALSE(frames[1] == frames[2]);
+}
+
+}  // namespace
