@@ -57,7 +57,7 @@ struct DemoContext {
 };
 
 // A failure the show cannot continue from (a picture that is missing or not
-// decodable, a short height map).  The entry points print it and exit non-zero.
+// decodable, a height map of the wrong size).  The entry points print it and exit non-zero.
 class FatalError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
