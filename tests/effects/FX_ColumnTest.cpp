@@ -27,7 +27,6 @@ TEST(FX_Column, ShapeFollowsTheMusicClock) {
     EXPECT_EQ(2.0f, zero.twistFrequency);
     EXPECT_EQ(3.5f, zero.waveFrequency);
     EXPECT_FLOAT_EQ(0.4f, zero.waveAmplitude);
-    EXPECT_EQ(0.75f, zero.bumpAmplitude);
     const double b = 2.5 * 0.8;   // 2.5 s of music
     const ColumnShape later = FX_Column::shapeAt(2500);
     EXPECT_NEAR(2 * std::sin(b), later.bumpFrequency, 1e-6);
