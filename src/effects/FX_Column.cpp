@@ -22,7 +22,7 @@ constexpr float kRippleBase = 2.0f;             // radius factor the ripple swin
 constexpr float kNormalWeight = 0.18181819f;    // 2/11
 
 // Motion: everything follows b, 0.8 radians per second of music time.
-constexpr double kRadiansPerSecond = 80 * 0.01;
+constexpr double kSpeed = 80, kSpeedScale = 0.01;
 constexpr float kBumpAmplitude = 0.75f;
 constexpr float kBulgeFrequency = 8.0f, kBaseRadius = 0.55f, kBulgeAmplitude = 0.1f, kBulgePhase = 0.0f;
 
@@ -42,7 +42,7 @@ FX_Column::FX_Column(DemoContext& demo) : IEffect("Column"), demo_(demo) { shape
 
 ColumnShape FX_Column::shapeAt(uint32_t t) {
     const float s = float(t) / 1000.0f;
-    const float b = float(s * kRadiansPerSecond);
+    const float b = float(s * kSpeed * kSpeedScale);
     const float halfB = 0.5f * b;
     return {kBumpAmplitude,
             2.0f * std::sin(b),

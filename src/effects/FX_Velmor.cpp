@@ -19,8 +19,11 @@ constexpr const char* kShineTexture = "velm/brillo.png";
 constexpr int    kFirstSample = -256;
 constexpr int    kSampleEnd = 251;
 constexpr int    kSampleStep = 5;
-constexpr double kUnitsPerSample = 0.01 * 4;
-constexpr double kUnitsPerByte = 0.01 * 2;
+// Products are taken in double and rounded once, so every vertex lands on
+// the same float whatever the compiler folds.
+constexpr double kUnit = 0.01;
+constexpr int    kSampleScale = 4;   // kUnit per map sample
+constexpr int    kHeightScale = 2;   // kUnit per height byte
 constexpr float  kNormalWeight = 0.18181819f;   // 2/11
 
 // 15 degrees per second of music time, from the absolute clock.
@@ -45,7 +48,8 @@ uint32_t FX_Velmor::buildMesh(const uint8_t* heightMap, Vec3* vertices, Vec3* no
         for (int j = kFirstSample; j < kSampleEnd; j += kSampleStep) {
             if (count >= kCapacity) return 0;
             const uint8_t h = heightMap[(i - kFirstSample) * int(kMapSide) + (j - kFirstSample)];
-            vertices[count++] = {float(kUnitsPerSample * j), float(kUnitsPerByte * h), float(kUnitsPerSample * i)};
+            vertices[count++] = {float(kUnit * (kSampleScale * j)), float(kUnit * (kHeightScale * h)),
+                                 float(kUnit * (kSampleScale * i))};
         }
     }
     // Rows are rings: the last column joins the first and the last row the
