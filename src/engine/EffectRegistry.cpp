@@ -3,11 +3,14 @@
 #include <cstring>
 #include <iterator>
 
+#include "effects/FX_Credits.h"
 #include "effects/FX_CubeMorph.h"
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
+#include "effects/FX_Greetings.h"
 #include "effects/FX_Metaballs.h"
 #include "effects/FX_Null.h"
+#include "effects/FX_Present.h"
 #include "effects/FX_SphereBump.h"
 #include "effects/FX_TorusKnot.h"
 #include "effects/FX_Tunnel.h"
@@ -22,8 +25,11 @@ std::unique_ptr<IEffect> make(DemoContext& demo) { return std::make_unique<T>(de
 constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
+    make<FX_Present>,      // "Present"
     make<FX_CubeMorph>,    // "CubeMorph"
+    make<FX_Credits>,      // "Credits"
     make<FX_TorusKnot>,    // "KnotPQ"
+    make<FX_Greetings>,    // "Greetings"
     make<FX_Tunnel>,       // "Tunnel"
     make<FX_Metaballs>,    // "Metaballs"
     make<FX_SphereBump>,   // "SphereBump"
