@@ -98,6 +98,33 @@ void blitGlyph(const FT_Bitmap& bm, int64_t left, int64_t top, uint8_t* out, int
     }
 }
 
+// Pairs of pixels from byte offset `from` to `to` (both even pixel
+// positions, inside rows 1 .. height - 2), in memory order: the first of a
+// pair sees its left neighbour and the row above as already rewritten, the
+// second sees the first as it was.  row: bytes per row.
+void blurPairs(uint8_t* buf, ptrdiff_t row, ptrdiff_t from, ptrdiff_t to) {
+    for (ptrdiff_t i = from; i < to; i += 8) {
+        uint8_t* p = buf + i;
+        for (int c = 0; c < 4; ++c) {
+            const unsigned a = p[c], b = p[4 + c];
+            unsigned first = (unsigned(p[c - row]) + p[c + row] + p[c - 4] + b) >> 2;
+            unsigned second = (unsigned(p[4 + c - row]) + p[4 + c + row] + a + p[8 + c]) >> 2;
+            if (c < 3) {   // colour decays one level, the fourth byte does not
+                first -= first > 0;
+                second -= second > 0;
+            }
+            p[c] = uint8_t(first);
+            p[4 + c] = uint8_t(second);
+        }
+    }
+}
+
+bool isBlack(const uint8_t* p, ptrdiff_t bytes) {
+    uint8_t any = 0;
+    for (ptrdiff_t i = 0; i < bytes; ++i) any |= p[i];
+    return any == 0;
+}
+
 }  // namespace
 
 bool renderText(int x, int y, int height, const char* text, const char* face, uint8_t* out, int width, int rows) {
@@ -129,20 +156,22 @@ bool blurDecay(uint8_t* buf, int width, int height) {
     if (!buf || width <= 0 || height < 3 || (int64_t(width) * (height - 2)) % 2 != 0) return false;
     const ptrdiff_t row = ptrdiff_t(width) * 4;   // bytes
     const ptrdiff_t end = row * (height - 1);
-    for (ptrdiff_t i = row; i < end; i += 8) {
-        // A pair of pixels: the first sees its left neighbour and the row
-        // above as already rewritten, the second sees the first as it was.
-        uint8_t* p = buf + i;
-        for (int c = 0; c < 4; ++c) {
-            const unsigned a = p[c], b = p[4 + c];
-            unsigned first = (unsigned(p[c - row]) + p[c + row] + p[c - 4] + b) >> 2;
-            unsigned second = (unsigned(p[4 + c - row]) + p[4 + c + row] + a + p[8 + c]) >> 2;
-            if (c < 3) {
-                first -= first > 0;
-                second -= second > 0;
+    if (width % 2 != 0) {
+        blurPairs(buf, row, row, end);   // pairs straddle rows
+    } else {
+        // Text images are mostly black, and a row whose neighbourhood is all
+        // black stays black: skip those rows, the rest gives the same bytes.
+        bool aboveBlack = isBlack(buf, row);          // row r - 1, rewritten
+        bool hereBlack = isBlack(buf + row, row);     // row r as it was
+        for (ptrdiff_t r = row; r < end; r += row) {
+            const bool belowBlack = isBlack(buf + r + row, row);
+            if (!(aboveBlack && hereBlack && belowBlack)) {
+                blurPairs(buf, row, r, r + row);
+                aboveBlack = isBlack(buf + r, row);
+            } else {
+                aboveBlack = true;
             }
-            p[c] = uint8_t(first);
-            p[4 + c] = uint8_t(second);
+            hereBlack = belowBlack;
         }
     }
     std::memset(buf, 0, size_t(row));

@@ -72,6 +72,32 @@ TEST(BlurDecay, SinglePixelSpreadsDownAndRightThroughRewrittenNeighbours) {
             for (int c = 0; c < 3; ++c) EXPECT_EQ(expected[y][x], at(p, 8, y, x, c)) << y << ", " << x << " c " << c;
 }
 
+TEST(BlurDecay, SameSpreadInsideALargeMostlyBlackImage) {
+    // The worked single-pixel values, far from any edge of a text-sized image.
+    constexpr int kSide = 512, kRow = 300, kCol = 250;
+    Pixels p(size_t(kSide) * kSide * 4, 0);
+    for (int c = 0; c < 4; ++c) p[size_t(kRow * kSide + kCol) * 4 + c] = 255;
+    ASSERT_TRUE(blurDecay(p.data(), kSide, kSide));
+    const int spread[4][4] = {{0, 62, 0, 0}, {62, 30, 62, 14}, {14, 10, 14, 6}, {2, 2, 2, 1}};
+    size_t lit = 0;
+    for (size_t i = 0; i < p.size(); i += 4) lit += p[i] != 0;
+    EXPECT_EQ(13u, lit);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(spread[y][x], at(p, kSide, kRow - 1 + y, kCol - 1 + x)) << y << ", " << x;
+}
+
+TEST(BlurDecay, OddWidthPairsStraddleRows) {
+    // 3 x 4 white: the pairs are (1,0)(1,1), (1,2)(2,0), (2,1)(2,2).
+    Pixels p(3 * 4 * 4, 255);
+    ASSERT_TRUE(blurDecay(p.data(), 3, 4));
+    const int expected[2][3] = {{254, 254, 253}, {253, 253, 253}};
+    for (int y = 1; y <= 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            EXPECT_EQ(expected[y - 1][x], at(p, 3, y, x, 1)) << y << ", " << x;
+            EXPECT_EQ(255, at(p, 3, y, x, 3)) << y << ", " << x;
+        }
+}
+
 TEST(BlurDecay, RefusesSizesItCannotWorkInPairs) {
     // 3 x 3 leaves one pixel without a partner; 8 x 2 has no inner row.
     Pixels p(3 * 3 * 4 + 64, 200);
