@@ -1,9 +1,14 @@
 #include "resources/TextRaster.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "engine/DemoTypes.h"
 
 namespace {
 
@@ -177,6 +182,28 @@ TEST_F(RenderText, TextOffTheEdgesIsClipped) {
     EXPECT_FALSE(renderText(0, 0, 40, "H", "ARIAL", buf.data(), 0, kH));
     EXPECT_FALSE(renderText(0, 0, 40, "H", "ARIAL", nullptr, kW, kH));
     EXPECT_EQ(before, buf);
+}
+
+TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
+    // fontconfig configured with no font directories finds nothing at all.
+    hlvtest::TempDataFolder folder;
+    const std::string conf = "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" + folder.root() +
+                             "cache</cachedir></fontconfig>\n";
+    folder.writeRoot("fonts.conf", std::vector<uint8_t>(conf.begin(), conf.end()));
+    const std::string config = folder.root() + "fonts.conf";
+    const char* previous = std::getenv("FONTCONFIG_FILE");
+    const std::string saved = previous ? previous : "";
+    setenv("FONTCONFIG_FILE", config.c_str(), 1);
+    try {
+        renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH);
+        ADD_FAILURE() << "no error";
+    } catch (const FatalError& e) {
+        EXPECT_NE(std::string::npos, std::string(e.what()).find("Nowhere Sans")) << e.what();
+    }
+    if (previous) setenv("FONTCONFIG_FILE", saved.c_str(), 1);
+    else unsetenv("FONTCONFIG_FILE");
+    EXPECT_TRUE(guardIntact());
+    draw(0, 0, 40, "H");   // the face already found is kept
 }
 
 }  // namespace
