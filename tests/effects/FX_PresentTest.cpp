@@ -85,6 +85,7 @@ TEST(FX_PresentFrames, EachLineInItsPlaceWithShrinkingEchoes) {
     EXPECT_LT(title.left, screenX(-0.63 + 1.3 * 0.1, kW));
     EXPECT_LT(title.right, screenX(0.67 - 1.3 * 0.25, kW));
     EXPECT_TRUE(at(3500) == at(2800)) << "no change on the mark itself";
+    EXPECT_FALSE(brighterThan(at(3500), kW, kH, 40).empty());
 
     // Right after a change the faint echoes reach far beyond the quad.
     const PixelBox echoes = brighterThan(at(100), kW, kH, 4);
