@@ -21,11 +21,14 @@ struct TextLine {
 // ---------------------------------------------------------------- credits
 // Seven lines of 70-pixel cells, 60 pixels apart: role titles at x = 100,
 // names indented at x = 200.  The card shows them as three pages: code,
-// graphics, music.  Names must end before x = 512 (about 9 letters).
+// graphics, music.  Names must end before x = 512 (about 9 letters).  The
+// code name and the second graphics name end their pages right on the
+// baseline: letters reaching below it (g, j, p, q, y, a tailed Q) would
+// show their tails at the top of the next page.
 constexpr int kCreditCellHeight = 70;
 constexpr const char* kCreditCode = "Korveth";
 constexpr const char* kCreditGraphics1 = "Lysandre";
-constexpr const char* kCreditGraphics2 = "Quennel";
+constexpr const char* kCreditGraphics2 = "Ormelin";
 constexpr const char* kCreditMusic = "Varrowind";
 
 constexpr TextLine kCreditLines[7] = {

@@ -1,0 +1,97 @@
+#include "effects/FX_Present.h"
+
+#include <epoxy/gl.h>
+
+#include "effects/ContentTexts.h"
+#include "resources/Image.h"
+#include "resources/TextRaster.h"
+
+namespace {
+
+constexpr int kBlurPasses = 1;
+constexpr float kBandT = 85.0f / 512.0f;       // texture height of one line
+constexpr float kBrightness = 0.3f;            // grey of the base layer
+constexpr float kEchoDim = 0.05f;              // each echo that much darker
+constexpr float kEchoGrowth = 0.2f;            // scale step right after a change
+constexpr float kEchoShrinkPerSecond = 0.2f;
+constexpr float kLineDrop = 0.56f;             // device units per change
+constexpr float kShiftX = -0.5f;
+constexpr float kHalfWidth = 0.65f, kHalfHeight = 0.3f;
+
+}  // namespace
+
+void FX_Present::buildImage(uint8_t* canvas) {
+    uint8_t* scratch = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
+    for (const content::TextLine& l : content::kPresentLines)
+        addGlowingLine(canvas, scratch, l.x, l.y, content::kPresentCellHeight, l.text, kBlurPasses);
+    freeBlock(scratch);
+}
+
+void FX_Present::init() {
+    uint8_t* canvas = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
+    buildImage(canvas);
+    const PixelImage image{kTextImageSide, kTextImageSide, 4, canvas};
+    texture_ = createTexture(image);
+    freeBlock(canvas);
+}
+
+void FX_Present::start() {
+    glActiveTextureARB(GL_TEXTURE1);
+    glDisable(GL_TEXTURE_2D);
+    glActiveTextureARB(GL_TEXTURE0);
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glFrontFace(GL_CW);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_BLEND);
+    glClearColor(0, 0, 0, 0);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
+    glDisable(GL_DEPTH_TEST);
+    // Culling and fog stay as the previous effect left them.
+}
+
+float FX_Present::advance(uint32_t t) {
+    // The marks are absolute music times; 64 bits so they never wrap.
+    if (uint64_t(t) <= (uint64_t(advances_) + 1) * kAdvanceMs) return kBrightness;
+    ++advances_;
+    ++line_;
+    echoGrowth_ = kEchoGrowth;
+    lineY_ -= kLineDrop;
+    return 0.0f;   // one black frame
+}
+
+void FX_Present::shrinkEchoes(uint32_t dt) {
+    if (echoGrowth_ > 0.0f) echoGrowth_ -= float(dt) / 1000.0f * kEchoShrinkPerSecond;
+    else echoGrowth_ = 0.0f;
+}
+
+void FX_Present::render(uint32_t time_ms, uint32_t delta_ms) {
+    glPushMatrix();
+    const float brightness = advance(time_ms);
+    glTranslatef(kShiftX, 0, 0);
+
+    const float tBottom = 1.0f - float(line_) * kBandT;
+    const float tTop = 1.0f - float(line_ - 1) * kBandT;
+    for (int i = 0; i < kLayers; ++i) {
+        const float grey = brightness - kEchoDim * float(i);
+        const float g = 1.0f + float(i) * echoGrowth_;
+        const float w = kHalfWidth * g, h = kHalfHeight * g;
+        glBegin(GL_TRIANGLE_STRIP);
+        glColor3f(grey, grey, grey);
+        glTexCoord2f(1, tBottom); glVertex3f(lineX_ + w, lineY_ - h, 0);
+        glTexCoord2f(0, tBottom); glVertex3f(lineX_ - w, lineY_ - h, 0);
+        glTexCoord2f(1, tTop);    glVertex3f(lineX_ + w, lineY_ + h, 0);
+        glTexCoord2f(0, tTop);    glVertex3f(lineX_ - w, lineY_ + h, 0);
+        glEnd();
+    }
+
+    shrinkEchoes(delta_ms);
+    glPopMatrix();
+}
