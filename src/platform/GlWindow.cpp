@@ -11,19 +11,23 @@ constexpr int kWindowedX = 10, kWindowedY = 10;     // where a windowed show ope
 constexpr int kDepthBits = 24;
 constexpr int kProbeWidth = 320, kProbeHeight = 240;
 constexpr int kSampleCounts[4] = {2, 4, 8, 16};
+constexpr int kFullscreenDisplay = 0;               // the display a full-screen show takes over
+
+bool sameMode(const SDL_DisplayMode& mode, const DisplayChoice& choice) {
+    return mode.w == choice.width && mode.h == choice.height && mode.refresh_rate == choice.refreshRate;
+}
+
+void refuseMode(const DisplayChoice& choice, const SDL_DisplayMode* instead) {
+    std::fprintf(stderr, "halvoren: the display cannot show %dx%d at %d Hz", choice.width, choice.height,
+                 choice.refreshRate);
+    if (instead) std::fprintf(stderr, " (it offers %dx%d at %d Hz)", instead->w, instead->h, instead->refresh_rate);
+    std::fprintf(stderr, "\n");
+}
 
 bool startVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
     std::fprintf(stderr, "halvoren: cannot start the video system: %s\n", SDL_GetError());
     return false;
-}
-
-Uint32 pixelFormatFor(int bitsPerPixel) {
-    switch (bitsPerPixel) {
-        case 16: return SDL_PIXELFORMAT_RGB565;
-        case 24: return SDL_PIXELFORMAT_RGB888;
-        default: return SDL_PIXELFORMAT_ARGB8888;
-    }
 }
 
 void requestOrdinaryFormat(int bitsPerPixel) {
@@ -54,9 +58,19 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
     int x = kWindowedX, y = kWindowedY;
+    SDL_DisplayMode mode = {};
     if (fullscreen_) {
-        flags |= SDL_WINDOW_FULLSCREEN;
-        x = y = 0;
+        // SDL would quietly take the nearest mode it has; the viewer chose
+        // this one, so anything else is a refusal.
+        const SDL_DisplayMode wanted = {0, choice.width, choice.height, choice.refreshRate, nullptr};
+        const bool offered = SDL_GetClosestDisplayMode(kFullscreenDisplay, &wanted, &mode) != nullptr;
+        if (!offered || !sameMode(mode, choice)) {
+            refuseMode(choice, offered ? &mode : nullptr);
+            return false;
+        }
+        // Hidden until the mode is set, so the switch happens once, to this mode.
+        flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_FULLSCREEN;
+        x = y = int(SDL_WINDOWPOS_UNDEFINED_DISPLAY(kFullscreenDisplay));
     }
     window_ = SDL_CreateWindow(title, x, y, choice.width, choice.height, flags);
     if (!window_) {
@@ -64,12 +78,12 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
         return false;
     }
     if (fullscreen_) {
-        SDL_DisplayMode mode = {pixelFormatFor(choice.bitsPerPixel), choice.width, choice.height,
-                                choice.refreshRate, nullptr};
-        if (SDL_SetWindowDisplayMode(window_, &mode) != 0 ||
-            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
-            std::fprintf(stderr, "halvoren: cannot switch to %dx%d at %d Hz: %s\n", choice.width,
-                         choice.height, choice.refreshRate, SDL_GetError());
+        SDL_SetWindowDisplayMode(window_, &mode);
+        SDL_ShowWindow(window_);
+        SDL_DisplayMode now = {};
+        if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window_), &now) != 0 || !sameMode(now, choice)) {
+            refuseMode(choice, &now);
+            destroyContext();   // puts the desktop mode back
             return false;
         }
         SDL_ShowCursor(SDL_DISABLE);
@@ -77,6 +91,7 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
     SDL_RaiseWindow(window_);
     if (!createContext(choice)) {
         std::fprintf(stderr, "halvoren: cannot create the GL context: %s\n", SDL_GetError());
+        destroyContext();
         return false;
     }
     return true;
