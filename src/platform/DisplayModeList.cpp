@@ -8,6 +8,11 @@
 namespace {
 constexpr int32_t kMinimumDepth = 32;                       // bits per pixel a listed mode needs
 constexpr int32_t kPreferredWidth = 1024, kPreferredHeight = 768;
+
+ReportedMode toReported(const SDL_DisplayMode& mode) {
+    return {mode.w, mode.h, int32_t(SDL_BYTESPERPIXEL(mode.format)) * 8, mode.refresh_rate};
+}
+
 }  // namespace
 
 std::vector<ReportedMode> sdlDisplayModes() {
@@ -18,12 +23,14 @@ std::vector<ReportedMode> sdlDisplayModes() {
     }
     const int displays = SDL_GetNumVideoDisplays();
     for (int d = 0; d < displays; ++d) {
+        const size_t before = reported.size();
         const int modes = SDL_GetNumDisplayModes(d);
-        for (int m = 0; m < modes; ++m) {
-            SDL_DisplayMode mode;
-            if (SDL_GetDisplayMode(d, m, &mode) != 0) continue;
-            reported.push_back({mode.w, mode.h, int32_t(SDL_BYTESPERPIXEL(mode.format)) * 8, mode.refresh_rate});
-        }
+        SDL_DisplayMode mode;
+        for (int m = 0; m < modes; ++m)
+            if (SDL_GetDisplayMode(d, m, &mode) == 0 && mode.w > 0) reported.push_back(toReported(mode));
+        // Some drivers (offscreen) list nothing; the mode the display is in still counts.
+        if (reported.size() == before && SDL_GetDesktopDisplayMode(d, &mode) == 0 && mode.w > 0)
+            reported.push_back(toReported(mode));
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return reported;
