@@ -126,7 +126,7 @@ SetupDialog::SetupDialog(const DisplayModeList& modes, const PixelImage* preview
     // "Demo" is the default: Enter starts the show unless "Die" has the focus.
     gtk_widget_set_can_default(demo_, TRUE);
     gtk_window_set_default(GTK_WINDOW(window_), demo_);
-    gtk_window_set_focus(GTK_WINDOW(window_), demo_);
+    gtk_widget_grab_focus(demo_);
     g_signal_connect(window_, "key-press-event", G_CALLBACK(onKeyPress), this);
     g_signal_connect(window_, "delete-event", G_CALLBACK(onDelete), this);
 }
