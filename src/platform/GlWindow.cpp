@@ -17,11 +17,26 @@ bool sameMode(const SDL_DisplayMode& mode, const DisplayChoice& choice) {
     return mode.w == choice.width && mode.h == choice.height && mode.refresh_rate == choice.refreshRate;
 }
 
-void refuseMode(const DisplayChoice& choice, const SDL_DisplayMode* instead) {
-    std::fprintf(stderr, "halvoren: the display cannot show %dx%d at %d Hz", choice.width, choice.height,
+void refuseMode(const DisplayChoice& choice) {
+    std::fprintf(stderr, "halvoren: the display cannot show %dx%d at %d Hz\n", choice.width, choice.height,
                  choice.refreshRate);
-    if (instead) std::fprintf(stderr, " (it offers %dx%d at %d Hz)", instead->w, instead->h, instead->refresh_rate);
-    std::fprintf(stderr, "\n");
+}
+
+// The display's own mode of exactly that size and rate.  SDL's nearest-mode
+// search would hand back a larger size, or echo a rate the display never
+// named, and the show would run at something nobody chose.
+bool findMode(int display, const DisplayChoice& choice, SDL_DisplayMode& found) {
+    bool listed = false;
+    const int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        if (SDL_GetDisplayMode(display, i, &found) != 0 || found.w <= 0) continue;
+        listed = true;
+        if (sameMode(found, choice)) return true;
+    }
+    if (listed) return false;
+    // A driver that lists no modes at all (offscreen) takes any it is given.
+    const SDL_DisplayMode wanted = {0, choice.width, choice.height, choice.refreshRate, nullptr};
+    return SDL_GetClosestDisplayMode(display, &wanted, &found) && sameMode(found, choice);
 }
 
 bool startVideo() {
@@ -60,12 +75,8 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
     int x = kWindowedX, y = kWindowedY;
     SDL_DisplayMode mode = {};
     if (fullscreen_) {
-        // SDL would quietly take the nearest mode it has; the viewer chose
-        // this one, so anything else is a refusal.
-        const SDL_DisplayMode wanted = {0, choice.width, choice.height, choice.refreshRate, nullptr};
-        const bool offered = SDL_GetClosestDisplayMode(kFullscreenDisplay, &wanted, &mode) != nullptr;
-        if (!offered || !sameMode(mode, choice)) {
-            refuseMode(choice, offered ? &mode : nullptr);
+        if (!findMode(kFullscreenDisplay, choice, mode)) {
+            refuseMode(choice);
             return false;
         }
         // Hidden until the mode is set, so the switch happens once, to this mode.
@@ -82,7 +93,7 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
         SDL_ShowWindow(window_);
         SDL_DisplayMode now = {};
         if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window_), &now) != 0 || !sameMode(now, choice)) {
-            refuseMode(choice, &now);
+            refuseMode(choice);
             destroyContext();   // puts the desktop mode back
             return false;
         }
