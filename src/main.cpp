@@ -21,9 +21,14 @@ namespace {
 // takes the desktop's size, and the mode's lowest rate unless one was named.
 void completeChoice(CommandLine& command, const DisplayModeList& modes, GlWindow& window) {
     DisplayChoice& choice = command.choice;
-    if (choice.fullscreen && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+    if (choice.fullscreen && (!command.sizeGiven || !command.rateGiven)) {
         SDL_DisplayMode desktop;
-        if (!command.sizeGiven && SDL_GetDesktopDisplayMode(0, &desktop) == 0) {
+        const bool video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!video || SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+            std::fprintf(stderr, "halvoren: cannot read the desktop's mode: %s\n", SDL_GetError());
+            desktop = {0, choice.width, choice.height, choice.refreshRate, nullptr};
+        }
+        if (!command.sizeGiven) {
             choice.width = desktop.w;
             choice.height = desktop.h;
             if (!command.rateGiven) choice.refreshRate = desktop.refresh_rate;
@@ -31,7 +36,7 @@ void completeChoice(CommandLine& command, const DisplayModeList& modes, GlWindow
             if (const DisplayMode* mode = modes.at(modes.find(choice.width, choice.height)))
                 choice.refreshRate = mode->refreshRates.front();
         }
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
     if (choice.samples) {
         const int best = window.probeMultisample();
@@ -40,6 +45,17 @@ void completeChoice(CommandLine& command, const DisplayModeList& modes, GlWindow
                          choice.samples, best);
     }
 }
+
+// One reference on SDL's video for the whole run: the mode list, the probe and
+// the window then share one connection to the display instead of opening
+// and closing it for each.
+struct VideoHold {
+    VideoHold() : up(SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {}
+    ~VideoHold() {
+        if (up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    bool up;
+};
 
 }  // namespace
 
@@ -59,6 +75,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const VideoHold video;
     DisplayModeList& modes = DisplayModeList::instance();
     modes.enumerate();
     DemoContext demo;
