@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,7 @@ VirtualDisplay::VirtualDisplay() {
     if (pid_ == 0) {
         // Xvfb picks a free display and writes its number to the pipe.
         close(fds[0]);
+        prctl(PR_SET_PDEATHSIG, SIGTERM);   // a test that crashes takes its server with it
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
