@@ -43,22 +43,14 @@ std::map<std::string, std::string> readEntry(const fs::path& file) {
     return keys;
 }
 
-// Exec's one quoted argument, with the launcher's escapes undone.
-std::string execPath(const std::string& exec) {
+// Exec's one quoted argument, with the launcher's escapes (\\$ and %%) undone.
+std::string execPath(std::string exec) {
     if (exec.size() < 2 || exec.front() != '"' || exec.back() != '"') return exec;
-    std::string out;
-    for (size_t i = 1; i + 1 < exec.size(); ++i) {
-        if (exec.compare(i, 2, "\\\\") == 0 && i + 2 < exec.size() - 1) {
-            out += exec[i + 2];
-            i += 2;
-        } else if (exec.compare(i, 2, "%%") == 0) {
-            out += '%';
-            ++i;
-        } else {
-            out += exec[i];
-        }
-    }
-    return out;
+    exec = exec.substr(1, exec.size() - 2);
+    for (const auto& [escaped, plain] : {std::pair<std::string, std::string>{"\\\\$", "$"}, {"%%", "%"}})
+        for (size_t at = 0; (at = exec.find(escaped, at)) != std::string::npos; at += plain.size())
+            exec.replace(at, escaped.size(), plain);
+    return exec;
 }
 
 TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
