@@ -1,26 +1,105 @@
-// The show: no command line.  Start-up runs in a fixed order and shutdown in
-// reverse; the engine owns everything between.
+// The show.  Start-up runs in a fixed order and shutdown in reverse; the
+// engine owns everything between.  The command line only replaces the setup
+// dialog's questions (see kUsage).
 #include <cstdio>
+#include <string>
 
+#include <SDL.h>
+
+#include "engine/CommandLine.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "engine/MusicPlayer.h"
+#include "platform/DisplayModeList.h"
 #include "platform/GlWindow.h"
+#include "platform/SetupDialog.h"
 #include "resources/DataFile.h"
 
-int main() {
+namespace {
+
+// Fills what the options left open the way the dialog would: full screen
+// takes the desktop's size, and the mode's lowest rate unless one was named.
+void completeChoice(CommandLine& command, const DisplayModeList& modes, GlWindow& window) {
+    DisplayChoice& choice = command.choice;
+    if (choice.fullscreen && (!command.sizeGiven || !command.rateGiven)) {
+        SDL_DisplayMode desktop;
+        const bool video = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!video || SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+            std::fprintf(stderr, "halvoren: cannot read the desktop's mode: %s\n", SDL_GetError());
+            desktop = {0, choice.width, choice.height, choice.refreshRate, nullptr};
+        }
+        if (!command.sizeGiven) {
+            choice.width = desktop.w;
+            choice.height = desktop.h;
+            if (!command.rateGiven) choice.refreshRate = desktop.refresh_rate;
+        } else if (!command.rateGiven) {
+            if (const DisplayMode* mode = modes.at(modes.find(choice.width, choice.height)))
+                choice.refreshRate = mode->refreshRates.front();
+        }
+        if (video) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (choice.samples) {
+        const int best = window.probeMultisample();
+        if (!window.lookupMultisampleFormat(choice.samples))
+            std::fprintf(stderr, "halvoren: %d samples are not available here (at most %d); drawing without\n",
+                         choice.samples, best);
+    }
+}
+
+// One reference on SDL's video for the whole run: the mode list, the probe and
+// the window then share one connection to the display instead of opening
+// and closing it for each.
+struct VideoHold {
+    VideoHold() : up(SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {}
+    ~VideoHold() {
+        if (up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    bool up;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CommandLine command;
+    std::string error;
+    if (!parseCommandLine(argc, argv, command, &error)) {
+        std::fprintf(stderr, "halvoren: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    if (command.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command.version) {
+        std::printf("halvoren %s\n", HLV_VERSION);
+        return 0;
+    }
+
+    const VideoHold video;
+    DisplayModeList& modes = DisplayModeList::instance();
+    modes.enumerate();
     DemoContext demo;
     DataFileService& files = DataFileService::instance();
     files.init();
     demo.files = &files;
 
     GlWindow window;
-    MusicPlayer clock(files);
-    Engine engine(demo, EffectRegistry::instance(), clock, window);
     try {
+        if (command.choiceGiven) {
+            completeChoice(command, modes, window);
+            demo.display = command.choice;
+        } else if (setupDialogPossible() && !runSetupDialog(demo.display, modes, files, window)) {
+            // "Die": nothing was shown, nothing to restore.
+            modes.clear();
+            files.release();
+            return 0;
+        }
+        MusicPlayer clock(files);
+        Engine engine(demo, EffectRegistry::instance(), clock, window);
         return engine.run();
-    } catch (const FatalError& error) {
-        std::fprintf(stderr, "halvoren: %s\n", error.what());
+    } catch (const FatalError& failure) {
+        window.destroyContext();   // the desktop mode and cursor come back before the message
+        std::fprintf(stderr, "halvoren: %s\n", failure.what());
         return 1;
     }
 }

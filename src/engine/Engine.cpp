@@ -4,6 +4,7 @@
 
 #include "engine/EffectRegistry.h"
 #include "engine/LoadingScreen.h"
+#include "platform/DisplayModeList.h"
 #include "resources/DataFile.h"
 #include "resources/Image.h"
 
@@ -125,6 +126,7 @@ void Engine::shutdown() {
     }
     releasePass();
     registry_.releaseAll();
+    DisplayModeList::instance().clear();
     demo_.files->release();
     display_.destroyContext();
 }

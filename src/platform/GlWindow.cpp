@@ -11,19 +11,38 @@ constexpr int kWindowedX = 10, kWindowedY = 10;     // where a windowed show ope
 constexpr int kDepthBits = 24;
 constexpr int kProbeWidth = 320, kProbeHeight = 240;
 constexpr int kSampleCounts[4] = {2, 4, 8, 16};
+constexpr int kFullscreenDisplay = 0;               // the display a full-screen show takes over
+
+bool sameMode(const SDL_DisplayMode& mode, const DisplayChoice& choice) {
+    return mode.w == choice.width && mode.h == choice.height && mode.refresh_rate == choice.refreshRate;
+}
+
+void refuseMode(const DisplayChoice& choice) {
+    std::fprintf(stderr, "halvoren: the display cannot show %dx%d at %d Hz\n", choice.width, choice.height,
+                 choice.refreshRate);
+}
+
+// The display's own mode of exactly that size and rate.  SDL's nearest-mode
+// search would hand back a larger size, or echo a rate the display never
+// named, and the show would run at something nobody chose.
+bool findMode(int display, const DisplayChoice& choice, SDL_DisplayMode& found) {
+    bool listed = false;
+    const int count = SDL_GetNumDisplayModes(display);
+    for (int i = 0; i < count; ++i) {
+        if (SDL_GetDisplayMode(display, i, &found) != 0 || found.w <= 0) continue;
+        listed = true;
+        if (sameMode(found, choice)) return true;
+    }
+    if (listed) return false;
+    // A driver that lists no modes at all (offscreen) takes any it is given.
+    const SDL_DisplayMode wanted = {0, choice.width, choice.height, choice.refreshRate, nullptr};
+    return SDL_GetClosestDisplayMode(display, &wanted, &found) && sameMode(found, choice);
+}
 
 bool startVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
     std::fprintf(stderr, "halvoren: cannot start the video system: %s\n", SDL_GetError());
     return false;
-}
-
-Uint32 pixelFormatFor(int bitsPerPixel) {
-    switch (bitsPerPixel) {
-        case 16: return SDL_PIXELFORMAT_RGB565;
-        case 24: return SDL_PIXELFORMAT_RGB888;
-        default: return SDL_PIXELFORMAT_ARGB8888;
-    }
 }
 
 void requestOrdinaryFormat(int bitsPerPixel) {
@@ -54,9 +73,15 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
     int x = kWindowedX, y = kWindowedY;
+    SDL_DisplayMode mode = {};
     if (fullscreen_) {
-        flags |= SDL_WINDOW_FULLSCREEN;
-        x = y = 0;
+        if (!findMode(kFullscreenDisplay, choice, mode)) {
+            refuseMode(choice);
+            return false;
+        }
+        // Hidden until the mode is set, so the switch happens once, to this mode.
+        flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_FULLSCREEN;
+        x = y = int(SDL_WINDOWPOS_UNDEFINED_DISPLAY(kFullscreenDisplay));
     }
     window_ = SDL_CreateWindow(title, x, y, choice.width, choice.height, flags);
     if (!window_) {
@@ -64,12 +89,12 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
         return false;
     }
     if (fullscreen_) {
-        SDL_DisplayMode mode = {pixelFormatFor(choice.bitsPerPixel), choice.width, choice.height,
-                                choice.refreshRate, nullptr};
-        if (SDL_SetWindowDisplayMode(window_, &mode) != 0 ||
-            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
-            std::fprintf(stderr, "halvoren: cannot switch to %dx%d at %d Hz: %s\n", choice.width,
-                         choice.height, choice.refreshRate, SDL_GetError());
+        SDL_SetWindowDisplayMode(window_, &mode);
+        SDL_ShowWindow(window_);
+        SDL_DisplayMode now = {};
+        if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window_), &now) != 0 || !sameMode(now, choice)) {
+            refuseMode(choice);
+            destroyContext();   // puts the desktop mode back
             return false;
         }
         SDL_ShowCursor(SDL_DISABLE);
@@ -77,6 +102,7 @@ bool GlWindow::createWindow(const char* title, const DisplayChoice& choice) {
     SDL_RaiseWindow(window_);
     if (!createContext(choice)) {
         std::fprintf(stderr, "halvoren: cannot create the GL context: %s\n", SDL_GetError());
+        destroyContext();
         return false;
     }
     return true;

@@ -1,10 +1,16 @@
 // The window and context on SDL's offscreen driver: what the show relies on.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include <epoxy/gl.h>
 
 #include "TestSupport.h"
+#include "VirtualDisplay.h"
 #include "engine/EffectRegistry.h"
+#include "platform/DisplayModeList.h"
 
 namespace {
 
@@ -87,6 +93,75 @@ TEST(GlWindow, MultisampleProbeRecordsWhatItFoundAndTheWindowGetsIt) {
     glGetIntegerv(GL_SAMPLES, &samples);
     EXPECT_GE(samples, 2);
     window.destroyContext();
+}
+
+// SDL_VIDEODRIVER for one test, and a reference on SDL's video so what the
+// window leaves behind (mode, cursor) can still be looked at after teardown.
+struct VideoOn {
+    explicit VideoOn(const char* driver) {
+        if (const char* was = std::getenv("SDL_VIDEODRIVER")) saved = was;
+        setenv("SDL_VIDEODRIVER", driver, 1);
+        up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    ~VideoOn() {
+        if (up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        saved.empty() ? unsetenv("SDL_VIDEODRIVER") : setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    }
+    std::string saved;
+    bool up = false;
+};
+
+DisplayChoice fullScreen(int width, int height, int hz) {
+    DisplayChoice choice;
+    choice.width = width;
+    choice.height = height;
+    choice.refreshRate = hz;
+    choice.fullscreen = true;
+    return choice;
+}
+
+// The offscreen driver takes any mode, so the switch and the way back show.
+TEST(GlWindow, FullScreenSwitchesTheModeHidesTheCursorAndRestoresBoth) {
+    VideoOn video("offscreen");
+    ASSERT_TRUE(video.up) << SDL_GetError();
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &desktop), 0);
+    const int w = desktop.w / 2, h = desktop.h / 2;
+    GlWindow window;
+    ASSERT_TRUE(window.createWindow("full", fullScreen(w, h, desktop.refresh_rate)));
+    SDL_DisplayMode now;
+    SDL_GetCurrentDisplayMode(0, &now);
+    EXPECT_EQ((std::vector<int>{now.w, now.h}), (std::vector<int>{w, h}));
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+    window.destroyContext();
+    SDL_GetCurrentDisplayMode(0, &now);
+    EXPECT_EQ((std::vector<int>{now.w, now.h}), (std::vector<int>{desktop.w, desktop.h}));
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+// A real X server offers one mode; anything else must not be swapped for it.
+TEST(GlWindow, FullScreenRefusesAModeTheDisplayLacks) {
+    hlvtest::VirtualDisplay& x = hlvtest::VirtualDisplay::shared();
+    HLV_REQUIRE_X(x);
+    VideoOn video("x11");
+    ASSERT_TRUE(video.up) << SDL_GetError();
+    const std::vector<ReportedMode> modes = sdlDisplayModes();
+    ASSERT_FALSE(modes.empty());
+    const ReportedMode m = modes[0];
+    for (const DisplayChoice& lacking : {fullScreen(m.width - 280, m.height - 14, m.refreshRate),
+                                         fullScreen(m.width, m.height, m.refreshRate + 1)}) {
+        GlWindow window;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(window.createWindow("lacking", lacking));
+        const std::string said = testing::internal::GetCapturedStderr();
+        const std::string named = std::to_string(lacking.width) + "x" + std::to_string(lacking.height) + " at " +
+                                  std::to_string(lacking.refreshRate) + " Hz";
+        EXPECT_NE(said.find(named), std::string::npos) << said;
+        EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    }
+    GlWindow window;
+    EXPECT_TRUE(window.createWindow("offered", fullScreen(m.width, m.height, m.refreshRate)));
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+// halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]
+// Any of the choice options skips the setup dialog.
+#pragma once
+
+#include <string>
+
+#include "engine/DemoTypes.h"
+
+struct CommandLine {
+    DisplayChoice choice;              // the initial choice with the options applied
+    bool choiceGiven = false;          // any of --window, --fullscreen, --size, --rate, --samples
+    bool sizeGiven = false;            // --size: otherwise full screen takes the desktop's size
+    bool rateGiven = false;            // --rate: otherwise full screen takes the mode's lowest rate
+    bool help = false;
+    bool version = false;
+};
+
+extern const char* const kUsage;   // the usage text, ending in a newline
+
+// False, with the offending argument and the reason in *error, for an unknown
+// option, a missing or bad value, or --window together with --fullscreen.
+bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error);

@@ -1,0 +1,263 @@
+// The setup dialog on a private X server, driven the way a viewer drives it:
+// list selections, clicks and keys.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtk/gtk.h>
+
+#include "VirtualDisplay.h"
+#include "platform/DisplayModeList.h"
+#include "platform/SetupDialog.h"
+#include "resources/Image.h"
+
+using hlvtest::VirtualDisplay;
+
+namespace {
+
+// Two devices' modes, as the edge cases of the list need them.
+DisplayModeList testModes() {
+    DisplayModeList modes;
+    modes.enumerate({{1280, 1024, 32, 60}, {1024, 768, 32, 75}, {1024, 768, 32, 60}, {1280, 960, 32, 60},
+                     {1024, 768, 16, 70}, {1280, 960, 32, 50}, {1024, 768, 32, 85}, {1024, 768, 32, 60}, {800, 600, 32, 72}});
+    return modes;
+}
+
+bool gtkOpened = false;   // GTK keeps its first display for the rest of the process
+
+struct GtkDisplay {
+    GtkDisplay() : x(VirtualDisplay::shared()) { gtkOpened = up = x.ok() && gtk_init_check(nullptr, nullptr); }
+    VirtualDisplay& x;
+    bool up = false;
+};
+
+#define REQUIRE_GTK(d)           \
+    HLV_REQUIRE_X((d).x);        \
+    if (!(d).up) GTEST_SKIP() << "GTK cannot open " << (d).x.name()
+
+std::vector<std::string> texts(GtkWidget* list) {
+    std::vector<std::string> out;
+    GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(list));
+    GtkTreeIter it;
+    for (bool more = gtk_tree_model_get_iter_first(model, &it); more; more = gtk_tree_model_iter_next(model, &it)) {
+        gchar* text = nullptr;
+        gtk_tree_model_get(model, &it, 0, &text, -1);
+        out.push_back(text);
+        g_free(text);
+    }
+    return out;
+}
+
+int active(GtkWidget* list) { return gtk_combo_box_get_active(GTK_COMBO_BOX(list)); }
+
+void settle() {
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+}
+
+// Shows the dialog and gives the keyboard focus to one of its widgets.
+void showWithFocus(SetupDialog& dialog, GtkWidget* focus) {
+    gtk_widget_show_all(dialog.window());
+    settle();
+    gtk_widget_grab_focus(focus);
+    settle();
+}
+
+// A key pressed and released, put through GTK's event handling as if the
+// X server had delivered it to the dialog.
+void press(SetupDialog& dialog, guint key) {
+    GdkWindow* window = gtk_widget_get_window(dialog.window());
+    ASSERT_NE(window, nullptr) << "the dialog is not shown";
+    GdkDisplay* display = gdk_window_get_display(window);
+    GdkKeymapKey* codes = nullptr;
+    gint n = 0;
+    gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), key, &codes, &n);
+    for (GdkEventType type : {GDK_KEY_PRESS, GDK_KEY_RELEASE}) {
+        GdkEvent* event = gdk_event_new(type);
+        event->key.window = GDK_WINDOW(g_object_ref(window));
+        event->key.keyval = key;
+        event->key.hardware_keycode = n > 0 ? guint16(codes[0].keycode) : 0;
+        event->key.time = GDK_CURRENT_TIME;
+        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
+        gtk_main_do_event(event);
+        gdk_event_free(event);
+    }
+    g_free(codes);
+    settle();
+}
+
+bool sameChoice(const DisplayChoice& a, const DisplayChoice& b) {
+    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
+           a.refreshRate == b.refreshRate && a.samples == b.samples && a.fullscreen == b.fullscreen;
+}
+
+TEST(SetupDialog, ListsAreFilledAndThePreviewLiesOnGrey) {
+    GtkDisplay d;
+    REQUIRE_GTK(d);
+    const DisplayModeList modes = testModes();
+    uint8_t pixels[2 * 2 * 3] = {200, 10, 20, 0, 0, 0, 0, 0, 0, 1, 2, 3};   // 2 x 2, R G B, top row first
+    const PixelImage picture{2, 2, 3, pixels};
+    SetupDialog dialog(modes, &picture, 8);
+
+    EXPECT_EQ(texts(dialog.resolutionList()), (std::vector<std::string>{"  800x600", "  1024x768", "  1280x960", "  1280x1024"}));
+    EXPECT_EQ(active(dialog.resolutionList()), 1) << "1024x768 is preselected";
+    EXPECT_EQ(texts(dialog.rateList()), (std::vector<std::string>{" 60", " 75", " 85"}));
+    EXPECT_EQ(active(dialog.rateList()), 0);
+    EXPECT_EQ(texts(dialog.samplesList()),
+              (std::vector<std::string>{"  Disabled", "  2 samples", "  4 samples", "  8 samples"}));
+    EXPECT_EQ(active(dialog.samplesList()), 0);
+    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowedCheck())));
+
+    GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(dialog.preview()));
+    ASSERT_NE(shown, nullptr);
+    ASSERT_EQ(gdk_pixbuf_get_width(shown), SetupDialog::kPreviewWidth);
+    ASSERT_EQ(gdk_pixbuf_get_height(shown), SetupDialog::kPreviewHeight);
+    const guchar* px = gdk_pixbuf_get_pixels(shown);
+    const int stride = gdk_pixbuf_get_rowstride(shown), n = gdk_pixbuf_get_n_channels(shown);
+    auto rgb = [&](int x, int y) {
+        const guchar* p = px + y * stride + x * n;
+        return std::vector<int>{p[0], p[1], p[2]};
+    };
+    EXPECT_EQ(rgb(0, 0), (std::vector<int>{200, 10, 20})) << "the picture's top row on top, in R G B";
+    EXPECT_EQ(rgb(1, 1), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(rgb(2, 0), (std::vector<int>{63, 63, 63}));
+    EXPECT_EQ(rgb(511, 358), (std::vector<int>{63, 63, 63}));
+
+    SetupDialog noProbe(modes, nullptr, 0);
+    EXPECT_EQ(texts(noProbe.samplesList()), std::vector<std::string>{"  Disabled"});
+}
+
+TEST(SetupDialog, ResolutionChangeRefillsRatesAndDemoWritesTheChoice) {
+    GtkDisplay d;
+    REQUIRE_GTK(d);
+    const DisplayModeList modes = testModes();
+    SetupDialog dialog(modes, nullptr, 16);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.rateList()), 2);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.resolutionList()), 2);
+    EXPECT_EQ(texts(dialog.rateList()), (std::vector<std::string>{" 50", " 60"}));
+    EXPECT_EQ(active(dialog.rateList()), 0) << "the lowest rate of the new size";
+
+    gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.rateList()), 1);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.samplesList()), 2);
+    gtk_button_clicked(GTK_BUTTON(dialog.demoButton()));
+    ASSERT_EQ(dialog.outcome(), SetupDialog::Outcome::Demo);
+    DisplayChoice want{1280, 960, 32, 60, 4, true};
+    EXPECT_TRUE(sameChoice(dialog.chosen(), want));
+
+    SetupDialog windowed(modes, nullptr, 16);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(windowed.windowedCheck()), TRUE);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.resolutionList()), 3);
+    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.samplesList()), 4);
+    gtk_button_clicked(GTK_BUTTON(windowed.demoButton()));
+    want = {1280, 1024, 32, 60, 16, false};
+    EXPECT_TRUE(sameChoice(windowed.chosen(), want));
+
+    // Nothing to switch to: the show still gets a window it can open.
+    const DisplayModeList none;
+    SetupDialog empty(none, nullptr, 2);
+    EXPECT_TRUE(texts(empty.rateList()).empty());
+    gtk_combo_box_set_active(GTK_COMBO_BOX(empty.samplesList()), 1);
+    gtk_button_clicked(GTK_BUTTON(empty.demoButton()));
+    want = {800, 600, 32, 60, 2, false};
+    EXPECT_TRUE(sameChoice(empty.chosen(), want));
+}
+
+TEST(SetupDialog, DieEscapeAndClosingLeave) {
+    GtkDisplay d;
+    REQUIRE_GTK(d);
+    const DisplayModeList modes = testModes();
+    {
+        SetupDialog dialog(modes, nullptr, 0);
+        gtk_button_clicked(GTK_BUTTON(dialog.dieButton()));
+        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
+        gtk_button_clicked(GTK_BUTTON(dialog.demoButton()));
+        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die) << "the first decision stands";
+    }
+    {
+        SetupDialog dialog(modes, nullptr, 0);
+        showWithFocus(dialog, dialog.samplesList());
+        press(dialog, GDK_KEY_Escape);
+        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
+    }
+    {
+        SetupDialog dialog(modes, nullptr, 0);
+        gtk_widget_show_all(dialog.window());
+        settle();
+        GdkEvent* close = gdk_event_new(GDK_DELETE);
+        close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog.window())));
+        gtk_main_do_event(close);
+        gdk_event_free(close);
+        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
+    }
+}
+
+TEST(SetupDialog, EnterStartsTheShowAndTabMovesTheFocus) {
+    GtkDisplay d;
+    REQUIRE_GTK(d);
+    const DisplayModeList modes = testModes();
+    {
+        SetupDialog dialog(modes, nullptr, 0);
+        showWithFocus(dialog, dialog.demoButton());
+        press(dialog, GDK_KEY_Tab);
+        EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog.window())), dialog.dieButton());
+        press(dialog, GDK_KEY_Return);
+        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die) << "Enter on a focused button presses that button";
+    }
+    {
+        SetupDialog dialog(modes, nullptr, 0);
+        showWithFocus(dialog, dialog.windowedCheck());
+        press(dialog, GDK_KEY_space);
+        EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowedCheck())));
+        press(dialog, GDK_KEY_Return);
+        ASSERT_EQ(dialog.outcome(), SetupDialog::Outcome::Demo);
+        EXPECT_FALSE(dialog.chosen().fullscreen) << "space ticked Windowed";
+    }
+}
+
+// The dialog's own loop returns when the viewer decides, and only then.
+TEST(SetupDialog, RunWaitsForTheViewer) {
+    GtkDisplay d;
+    REQUIRE_GTK(d);
+    const DisplayModeList modes = testModes();
+    for (bool demo : {true, false}) {
+        SetupDialog dialog(modes, nullptr, 0);
+        struct Press {
+            SetupDialog* dialog;
+            bool demo;
+            int idles = 0;   // passes of the loop before the click
+        } press{&dialog, demo};
+        g_timeout_add(50, [](gpointer data) -> gboolean {
+            auto* p = static_cast<Press*>(data);
+            if (++p->idles < 3) return G_SOURCE_CONTINUE;
+            EXPECT_EQ(p->dialog->outcome(), SetupDialog::Outcome::Pending);
+            gtk_button_clicked(GTK_BUTTON(p->demo ? p->dialog->demoButton() : p->dialog->dieButton()));
+            return G_SOURCE_REMOVE;
+        }, &press);
+        DisplayChoice choice;
+        EXPECT_EQ(dialog.run(choice), demo);
+        EXPECT_EQ(press.idles, 3);
+        EXPECT_EQ(choice.fullscreen, demo) << "Demo wrote the choice; Die left it alone";
+        EXPECT_EQ(choice.width, demo ? 1024 : 800);
+    }
+}
+
+TEST(SetupDialog, SkippedWhereItCannotBeShown) {
+    VirtualDisplay& x = VirtualDisplay::shared();
+    HLV_REQUIRE_X(x);
+    const std::string saved = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+    for (const char* driver : {"offscreen", "dummy"}) {
+        setenv("SDL_VIDEODRIVER", driver, 1);
+        EXPECT_FALSE(setupDialogPossible()) << driver;
+    }
+    unsetenv("SDL_VIDEODRIVER");
+    if (!gtkOpened) {
+        setenv("DISPLAY", ":65000", 1);   // nobody there
+        EXPECT_FALSE(setupDialogPossible()) << "no display to show it on";
+    }
+    setenv("DISPLAY", x.name().c_str(), 1);
+    EXPECT_TRUE(setupDialogPossible());
+    if (!saved.empty()) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+}
+
+}  // namespace
