@@ -3,9 +3,12 @@
 #include <cstring>
 #include <iterator>
 
+#include "effects/FX_CFlare.h"
+#include "effects/FX_CubeFloor.h"
 #include "effects/FX_CubeMorph.h"
 #include "effects/FX_Final.h"
 #include "effects/FX_Flash.h"
+#include "effects/FX_Lines.h"
 #include "effects/FX_Metaballs.h"
 #include "effects/FX_Null.h"
 #include "effects/FX_SphereBump.h"
@@ -23,6 +26,9 @@ constexpr EffectFactory kRegistrationOrder[] = {
     make<FX_Null>,         // "Null"
     make<FX_Flash>,        // "Flash"
     make<FX_CubeMorph>,    // "CubeMorph"
+    make<FX_CubeFloor>,    // "CubeFloor"
+    make<FX_CFlare>,       // "CFlare"
+    make<FX_Lines>,        // "Lines"
     make<FX_TorusKnot>,    // "KnotPQ"
     make<FX_Tunnel>,       // "Tunnel"
     make<FX_Metaballs>,    // "Metaballs"
