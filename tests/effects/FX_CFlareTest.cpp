@@ -65,8 +65,12 @@ TEST(CFlareField, BrightnessSaturatesAndTheSizeDropsPastAFifth) {
     EXPECT_EQ(1.0f, spriteLook(57.0f).brightness);
     EXPECT_FLOAT_EQ(0.8f, spriteLook(INFINITY).size);
 
-    EXPECT_FLOAT_EQ(0.2f, spriteLook(0.08f).size) << "b = 0.2 keeps its size";
-    EXPECT_LT(spriteLook(0.0801f).size, 0.001f) << "just above 0.2 the size falls to almost nothing";
+    // No float field value gives exactly b = 0.2; the size jump sits between
+    // two neighbouring values.
+    float below = 0.079f;
+    while (std::nextafter(below, 1.0f) / 0.4f < 0.2f) below = std::nextafter(below, 1.0f);
+    EXPECT_NEAR(0.2f, spriteLook(below).size, 1e-6f) << "up to b = 0.2 the size is b";
+    EXPECT_LT(spriteLook(std::nextafter(below, 1.0f)).size, 1e-6f) << "just above 0.2 it falls to almost nothing";
     EXPECT_FLOAT_EQ(0.5f, spriteLook(0.2f).brightness);
     EXPECT_FLOAT_EQ(0.3f, spriteLook(0.2f).size);
 
