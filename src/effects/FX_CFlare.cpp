@@ -95,7 +95,6 @@ FX_CFlare::FX_CFlare(DemoContext& demo) : IEffect("CFlare"), demo_(demo) {}
 void FX_CFlare::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     for (int k = 0; k < kGrid; ++k) squares_[k] = float(k * k);
-    balls_ = Balls{};
     field_ = static_cast<float*>(allocZeroed(kCells * sizeof(float)));
     texture_ = loadTexture(kTextureName, *demo_.files);
     balls_ = kFirstBalls;
