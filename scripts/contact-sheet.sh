@@ -8,7 +8,7 @@
 # show is captured offscreen on the simulated clock at FPS frames per second
 # and every FPS-th frame kept, so each thumbnail shows the show exactly as it
 # looks at that second when played at FPS, beat effects and flashes included.
-# Makes the default content first if it is missing.
+# Makes the default content first if it is missing or out of date.
 #
 # Environment: BUILD (build tree, default build), CONTENT (folder holding
 # data/, default content), FPS (default 25), THUMB (thumbnail size, default
@@ -33,10 +33,19 @@ die() { echo "contact-sheet: $*" >&2; exit 1; }
 
 [ -x "$capture" ] || die "$capture not found; build it first: cmake --build $build --target halvoren-capture"
 command -v ffmpeg >/dev/null 2>&1 || die "ffmpeg not found (scripts/packages.txt lists it)"
-if [ ! -f "$content/data/hlv.txt" ]; then
-    [ -x "$generator" ] || die "$content/data/hlv.txt missing and $generator not built"
-    "$generator" --out "$content" >/dev/null || die "could not generate the content into $content"
+# The default content is remade, as scripts/setup.sh does, when it is
+# missing or an older generator made it; a folder given in CONTENT is used
+# as it stands.
+if [ -z "${CONTENT:-}" ] && [ -x "$generator" ]; then
+    want=$("$generator" --version)
+    have=$(cat "$content/.version" 2>/dev/null || true)
+    if [ "$want" != "$have" ] || [ ! -f "$content/data/hlv.txt" ]; then
+        rm -rf "$content/data"
+        "$generator" --out "$content" >/dev/null || die "could not generate the content into $content"
+        echo "$want" >"$content/.version"
+    fi
 fi
+[ -f "$content/data/hlv.txt" ] || die "$content/data/hlv.txt missing; make the content with $generator --out $content"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/contact-sheet.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
