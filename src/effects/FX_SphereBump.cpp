@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
+#include "effects/Billboard.h"
 #include "effects/Camera.h"
 #include "resources/Image.h"
 
@@ -199,18 +200,13 @@ void FX_SphereBump::render(uint32_t time_ms, uint32_t delta_ms) {
     // quad itself gets an identity rotation, so every flare faces the screen
     // at the same size.
     const uint32_t flares = indexCount_ > kFlareShortfall ? indexCount_ - kFlareShortfall : 0;
-    GLfloat m[16];
     for (uint32_t i = 0; i < flares; ++i) {
         const float g = flareBrightness(i, indexCount_, c);
         glColor3f(g, g, g);
         const Vec3 v = vertices_[i];
         glTranslatef(v.x, v.y, v.z);
         glPushMatrix();
-        glGetFloatv(GL_MODELVIEW_MATRIX, m);
-        m[0] = 1; m[1] = 0; m[2] = 0;
-        m[4] = 0; m[5] = 1; m[6] = 0;
-        m[8] = 0; m[9] = 0; m[10] = 1;
-        glLoadMatrixf(m);
+        faceScreen();
         glCallList(flareList_);
         glPopMatrix();
         glTranslatef(-v.x, -v.y, -v.z);

@@ -1,0 +1,137 @@
+#include "effects/FX_CFlare.h"
+
+#include <cmath>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include "EffectTestData.h"
+
+using namespace cflare;
+using namespace hlvtest;
+
+namespace {
+
+void writeCFlareData(const TempDataFolder& folder) {
+    folder.writeSolidPicture("cflare/FLARE.png", 8, 8, 3, 0xC0C0C0FFu);
+    writeLayerSet(folder, 1);
+}
+
+}  // namespace
+
+TEST(CFlareField, SamplesThreeBallsWithKFastestAndDrawsAllButTheFarFaces) {
+    float squares[kGrid];
+    for (int k = 0; k < kGrid; ++k) squares[k] = float(k * k);
+    // Lopsided balls, so a mix-up of the axes or of the index order shows.
+    const Balls balls = {{{2.5f, 7.25f, 11.75f}, {13.5f, 1.5f, 3.25f}, {6.5f, 14.5f, 0.5f}}};
+    std::vector<float> field(kCells);
+    computeField(balls, squares, field.data());
+    for (int n = 0; n < kCells; ++n) {
+        double want = 0;
+        for (const Vec3& c : balls.centre)
+            want += 6.0 / (std::pow(n % 16 - c.x, 2) + std::pow(n / 16 % 16 - c.y, 2) + std::pow(n / 256 - c.z, 2));
+        ASSERT_NEAR(want, field[size_t(n)], want * 1e-4) << "cell " << n;
+    }
+
+    // 15^3 sprites, i outermost, each reading its own cell (here holding its index).
+    for (int n = 0; n < kCells; ++n) field[size_t(n)] = float(n) * 1e-5f;
+    int count = 0, last = -1;
+    forEachSprite(field.data(), [&](int i, int j, int k, SpriteLook look) {
+        const int n = i * 256 + j * 16 + k;
+        ASSERT_TRUE(i < 15 && j < 15 && k < 15 && n > last) << i << " " << j << " " << k;
+        ASSERT_NEAR(float(n) * 1e-5f, look.brightness * 0.4f, 1e-6f);
+        last = n, ++count;
+    });
+    EXPECT_EQ(3375, count);
+}
+
+TEST(CFlareField, BrightnessSaturatesAndTheSizeDropsPastAFifth) {
+    const SpriteLook full = spriteLook(0.4f);
+    EXPECT_EQ(1.0f, full.brightness);
+    EXPECT_LT(maxDiff({full.colour.x, full.colour.y, full.colour.z}, {0.18129f, 0.26788f, 0.33553f}), 1e-5f);
+    EXPECT_FLOAT_EQ(0.8f, full.size);
+    EXPECT_FLOAT_EQ(0.8f, spriteLook(INFINITY).size) << "a ball right on a grid point";
+    EXPECT_EQ(0.0f, spriteLook(0.0f).colour.z);
+
+    // No float field value gives exactly b = 0.2; the jump sits between two
+    // neighbouring values.
+    float below = 0.079f;
+    while (std::nextafter(below, 1.0f) / 0.4f < 0.2f) below = std::nextafter(below, 1.0f);
+    EXPECT_NEAR(0.2f, spriteLook(below).size, 1e-6f) << "up to b = 0.2 the size is b";
+    EXPECT_LT(spriteLook(std::nextafter(below, 1.0f)).size, 1e-6f) << "just above, almost nothing";
+}
+
+TEST(CFlareMotion, PulsesTurnTheCubeAndBallsFollowThePhaseAFrameLate) {
+    DemoContext demo;
+    FX_CFlare fx(demo);
+    // A pulse starts with the first frame more than 500 ms in, without a
+    // step; steps need more than 10 ms since the last one and turn every axis
+    // by 1.5 and the phase by 0.35; the first frame more than 200 ms in ends it.
+    const struct { uint32_t t; bool spinning; float phase, angle; } frames[] = {
+        {500, false, 0, 0},     {501, true, 0, 0},        {506, true, 0, 0},          {511, true, 0, 0},
+        {512, true, 0.35f, 1.5f}, {517, true, 0.35f, 1.5f}, {523, true, 0.7f, 3},     {701, true, 1.05f, 4.5f},
+        {702, false, 1.05f, 4.5f}, {1202, false, 1.05f, 4.5f}, {1203, true, 1.05f, 4.5f}};
+    for (const auto& f : frames) {
+        fx.pulse(f.t);
+        EXPECT_EQ(f.spinning, fx.rhythm().spinning) << f.t;
+        EXPECT_FLOAT_EQ(f.phase, fx.phase()) << f.t;
+        EXPECT_TRUE(demo.angles.angleX == f.angle && demo.angles.angleY == f.angle && demo.angles.angleZ == f.angle) << f.t;
+    }
+
+    // The frame's move places the balls at the phase as it stands, then adds
+    // the frame time in seconds.
+    fx.drift(950);
+    const double p = 1.05;
+    const Vec3 want[3] = {{float(7 * std::sin(p) + 8), float(7 * std::cos(p) + 8), float(7 * std::cos(2 * p) + 8)},
+                          {float(6 * std::cos(p) + 7), float(6 * std::sin(1.2 * p) + 7), float(6 * std::cos(1.4 * p) + 7)},
+                          {float(7 * std::cos(p) + 9), float(7 * std::sin(p) + 9), float(7 * std::sin(2 * p) + 9)}};
+    for (int b = 0; b < 3; ++b) {
+        const Vec3 c = fx.balls().centre[b];
+        EXPECT_LT(maxDiff({c.x, c.y, c.z}, {want[b].x, want[b].y, want[b].z}), 1e-5f) << "ball " << b;
+    }
+    EXPECT_FLOAT_EQ(2.0f, fx.phase());
+}
+
+using CFlareGl = EffectGl<writeCFlareData>;
+
+TEST_F(CFlareGl, StartSetsItsViewAndLeavesBlendingToTheFrame) {
+    FX_CFlare fx(world.demo);
+    fx.init();
+    for (GLenum cap : {GL_LIGHTING, GL_COLOR_MATERIAL, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_CULL_FACE, GL_DEPTH_TEST, GL_FOG})
+        glEnable(cap);
+    glFrontFace(GL_CW);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glClearColor(0.5f, 0.5f, 0.5f, 0.5f);
+    fx.start();
+
+    EXPECT_EQ("", wrongCaps({GL_TEXTURE_2D, GL_FOG}, {GL_LIGHTING, GL_COLOR_MATERIAL, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T,
+                                                      GL_CULL_FACE, GL_DEPTH_TEST, GL_BLEND}));
+    EXPECT_EQ(GL_CCW, glInt(GL_FRONT_FACE));
+    EXPECT_EQ(GLint(fx.texture()), glInt(GL_TEXTURE_BINDING_2D));
+    EXPECT_EQ(GL_SRC_ALPHA, glInt(GL_BLEND_SRC));
+    EXPECT_EQ(std::vector<float>({0, 0, 0, 0}), glFloats(GL_COLOR_CLEAR_VALUE, 4));
+    EXPECT_LT(perspectiveError(45.0f, 96.0f / 72.0f, 0.1f, 100.0f), 1e-4f);
+    EXPECT_LT(maxDiff(viewed(0, 1, -1.25f), {0, 0, 0, 1}), 1e-5f) << "eye at (0, 1, -1.25)";
+    EXPECT_LT(maxDiff(viewed(0, 0, 0), {0, 0, -std::sqrt(2.5625f), 1}), 1e-5f) << "looking at the origin";
+
+    // A frame leaves additive blending on and the view as it was.
+    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+    showFrame(fx, 1000, 40);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glInt(GL_BLEND_SRC) == GL_ONE && glInt(GL_BLEND_DST) == GL_ONE);
+    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
+    fx.release();
+    glDisable(GL_FOG);
+    glDisable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ZERO);
+}
+
+TEST(CFlareFrames, RenderTheFlaresTheSameWayTwice) {
+    const auto frames = playTwice<FX_CFlare>(writeCFlareData, {0, 700, 1500, 3000}, "cflare");
+    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
+    // Flares add onto the background beyond the red strip along the top.
+    const size_t pixels = frames[0].size() / 4;
+    for (size_t n = 0; n < frames.size(); ++n)
+        EXPECT_GT(pixelsOtherThan(frames[n], 0x101830FFu), pixels / 8 + pixels / 40) << "frame " << n;
+    EXPECT_FALSE(frames[1] == frames[3]) << "the balls did not move";
+}

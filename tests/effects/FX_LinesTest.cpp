@@ -1,0 +1,108 @@
+#include "effects/FX_Lines.h"
+
+#include <cmath>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include "EffectTestData.h"
+
+using namespace hlvtest;
+
+namespace {
+
+void writeLinesData(const TempDataFolder& folder) { writeLayerSet(folder, 2); }
+
+}  // namespace
+
+// The classic generator seeded with 100 gives 365, 1216, 5415, 16704 first,
+// 5593, 23286, 29782, 10621 as its 277th to 280th values and 5091 next
+// (worked out by hand from its formula).
+TEST(LinesBars, OffsetsFromTheSeededGeneratorThenOneCommonStep) {
+    DemoContext demo;
+    demo.random.next();   // earlier draws do not matter: the fan seeds
+    FX_Lines fx(demo);
+    fx.placeBars();
+    const struct { uint32_t bar; double r[4]; } draws[] = {{0, {365, 1216, 5415, 16704}}, {69, {5593, 23286, 29782, 10621}}};
+    for (const auto& d : draws) {
+        const Vec3 o = fx.offset(d.bar);
+        EXPECT_LT(maxDiff({o.x, o.y, o.z, fx.barStep(d.bar)},
+                          {float(d.r[0] / 65536 * 0.55), float(d.r[1] / 65536 * 0.55), float(d.r[2] / 65536 * 0.75),
+                           float(d.r[3] / 65536 * -0.1)}),
+                  1e-8f) << "bar " << d.bar;
+    }
+    EXPECT_EQ(5091, demo.random.next()) << "four draws for each of 70 bars";
+
+    // The first frame wobbles each bar by its own drawn step (radians)...
+    const double d0 = 16704 / 65536.0 * -0.1;
+    const Vec3 c = fx.barCentre(0), o = fx.offset(0);
+    EXPECT_LT(maxDiff({c.x, c.y, c.z}, {float(0.15 * std::sin(d0) + o.x), float(0.15 * std::cos(d0) + o.y),
+                                        float(0.15 * std::sin(d0 / 2) + o.z)}), 1e-6f);
+    // ...after it every bar takes t / 500 + the fan's phase (0.1 at start).
+    fx.settle(51429);
+    const double d = 51429 / 500.0 + 0.1;
+    const Vec3 c69 = fx.barCentre(69), o69 = fx.offset(69);
+    EXPECT_NEAR(d, fx.barStep(0), 1e-4);
+    EXPECT_NEAR(d, fx.barStep(69), 1e-4);
+    EXPECT_LT(maxDiff({c69.x, c69.y, c69.z}, {float(0.15 * std::sin(d) + o69.x), float(0.15 * std::cos(d) + o69.y),
+                                              float(0.15 * std::sin(d / 2) + o69.z)}), 1e-5f);
+}
+
+TEST(LinesMotion, TheFanJumpsOnTheBeat) {
+    DemoContext demo;
+    FX_Lines fx(demo);
+    // A jump adds 2.5 as it starts and 0.05 at each step more than 10 ms
+    // after the last; it ends with the first frame more than 200 ms in.
+    const struct { uint32_t t; bool spinning; float phase; } frames[] = {
+        {500, false, 0.1f},  {501, true, 2.6f},  {511, true, 2.6f},   {512, true, 2.65f},   {520, true, 2.65f},
+        {523, true, 2.7f},   {701, true, 2.75f}, {702, false, 2.75f}, {1202, false, 2.75f}, {1203, true, 5.25f}};
+    for (const auto& f : frames) {
+        fx.pulse(f.t);
+        EXPECT_EQ(f.spinning, fx.rhythm().spinning) << f.t;
+        EXPECT_NEAR(f.phase, fx.linesPhase(), 1e-5f) << f.t;
+    }
+}
+
+using LinesGl = EffectGl<writeLinesData>;
+
+TEST_F(LinesGl, StartKeepsTheProjectionItFinds) {
+    FX_Lines fx(world.demo);
+    fx.init();
+    glMatrixMode(GL_PROJECTION);
+    glFrustum(-1, 1, -0.75, 0.75, 1, 50);
+    glMatrixMode(GL_MODELVIEW);
+    const std::vector<float> projection = glFloats(GL_PROJECTION_MATRIX, 16);
+    for (GLenum cap : {GL_LIGHTING, GL_CULL_FACE, GL_DEPTH_TEST, GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_FOG}) glEnable(cap);
+    glFrontFace(GL_CCW);
+    glClearColor(0.5f, 0.5f, 0.5f, 0.5f);
+    fx.start();
+
+    EXPECT_EQ("", wrongCaps({GL_BLEND, GL_TEXTURE_GEN_S, GL_FOG}, {GL_LIGHTING, GL_CULL_FACE, GL_DEPTH_TEST, GL_TEXTURE_2D}));
+    EXPECT_EQ(GL_CW, glInt(GL_FRONT_FACE));
+    EXPECT_TRUE(glInt(GL_BLEND_SRC) == GL_ONE && glInt(GL_BLEND_DST) == GL_ONE);
+    EXPECT_EQ(std::vector<float>({0, 0, 0, 0}), glFloats(GL_COLOR_CLEAR_VALUE, 4));
+
+    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+    showFrame(fx, 51429, 20);
+    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16)) << "the bars' own matrix is popped";
+    EXPECT_EQ(projection, glFloats(GL_PROJECTION_MATRIX, 16));
+    for (GLenum cap : {GL_FOG, GL_TEXTURE_GEN_S, GL_BLEND}) glDisable(cap);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+TEST(LinesFrames, TheFanOpensAfterTheFirstFrameTheSameWayTwice) {
+    const auto frames = playTwice<FX_Lines>(writeLinesData, {20, 600, 1500, 3000}, "lines");
+    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
+    std::vector<size_t> lit;
+    for (const Frame& f : frames) lit.push_back(pixelsOtherThan(f, 0x101830FFu));
+    const size_t pixels = frames[0].size() / 4;
+    for (size_t n = 0; n < lit.size(); ++n) EXPECT_GT(lit[n], pixels / 8 + pixels / 40) << "frame " << n;
+    // First frame: steps under 0.05 degrees, a nearly closed bundle; then each
+    // bar turns a whole step more than the one before and the fan sweeps round.
+    EXPECT_LT(lit[0] * 2, lit[2]);
+    EXPECT_FALSE(frames[2] == frames[3]) << "the fan did not turn";
+}
