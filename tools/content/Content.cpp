@@ -31,12 +31,12 @@ constexpr unsigned kMaxThreads = 8;
 
 std::vector<uint8_t> png(const Picture& pic) {
     const std::vector<uint8_t> bytes = toBytes(pic);
-    return encodePng(pic.w, pic.h, 3, bytes.data(), kPngLevel);
+    return encodePng(packedPixels(pic.w, pic.h, 3, bytes.data()), kPngLevel);
 }
 
 std::vector<uint8_t> png(const Picture& pic, const Plane& alpha) {
     const std::vector<uint8_t> bytes = toBytes(pic, &alpha);
-    return encodePng(pic.w, pic.h, 4, bytes.data(), kPngLevel);
+    return encodePng(packedPixels(pic.w, pic.h, 4, bytes.data()), kPngLevel);
 }
 
 std::vector<uint8_t> toVector(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
