@@ -32,6 +32,11 @@ namespace {
 
 constexpr int kPngLevel = 1;              // frames are many and big: favour speed
 constexpr size_t kQueueFrames = 4;        // frames waiting for each output; bounds the memory
+// x264's fastest preset: at the same quality (crf) it costs a tenth of the
+// CPU of "medium" for files about two thirds bigger, and keeps up with the
+// renderer on a small machine.
+constexpr const char* kVideoPreset = "ultrafast";
+constexpr int kVideoCrf = 18;
 constexpr double kProgressEverySec = 0.25;
 constexpr int kDecodeChunk = 4096;        // stereo frames per decoder call
 
@@ -336,7 +341,8 @@ CaptureResult runCapture(const CaptureOptions& options) {
             const std::string command =
                 "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgba -s " + std::to_string(options.width) + "x" +
                 std::to_string(options.height) + " -framerate " + rate +
-                " -i - -vf 'vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p " +
+                " -i - -vf 'vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset " + kVideoPreset + " -crf " +
+                std::to_string(kVideoCrf) + " -pix_fmt yuv420p " +
                 shellQuoted(tempVideo);
             display.video = popen(command.c_str(), "w");
         }
