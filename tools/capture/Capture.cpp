@@ -166,7 +166,7 @@ private:
         const int w = options_.width, h = options_.height;
         std::vector<uint8_t> rgb(size_t(w) * h * 3);
         for (int y = 0; y < h; ++y) {
-            const uint8_t* src = &frame.pixels[size_t(h - 1 - y) * w * 4];
+            const uint8_t* src = &frame.pixels[size_t(h - 1 - y) * w * 4];   // GL's rows are bottom-up
             uint8_t* dst = &rgb[size_t(y) * w * 3];
             for (int x = 0; x < w; ++x) std::copy_n(src + x * 4, 3, dst + x * 3);
         }
@@ -375,7 +375,6 @@ CaptureResult runCapture(const CaptureOptions& options) {
     if (display.pipeline) {
         if (!display.pipeline->finish() && writeError.empty()) writeError = display.pipeline->error();
         result.queueWaitMs = display.pipeline->waitMs();
-        result.peakQueued = uint32_t(display.pipeline->peakQueued());
     }
     result.readbackMs = display.readbackMs();
     const bool videoOpen = display.video != nullptr;

@@ -52,7 +52,6 @@ struct CaptureResult {
     double   renderSeconds = 0;       // wall time from the first show frame to the last
     double   readbackMs = 0;          // render thread's time reading frames back
     double   queueWaitMs = 0;         // render thread's time waiting for the writers to catch up
-    uint32_t peakQueued = 0;          // most frames ever waiting for one output
     std::vector<EffectTiming> effects;   // every registered effect, in registration order
     std::string error;                // what went wrong, when status is not 0
 };

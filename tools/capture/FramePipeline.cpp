@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <pthread.h>
+
 #include "resources/PngWriter.h"
 
 namespace {
@@ -54,7 +56,6 @@ uint32_t FramePipeline::framesDone() const {
     return std::min(pngsDone_.load(), videoDone_.load());
 }
 
-size_t FramePipeline::peakQueued() const { return std::max(pngQueue_.peak(), videoQueue_.peak()); }
 
 void FramePipeline::fail(const std::string& message) {
     {
@@ -68,6 +69,7 @@ void FramePipeline::fail(const std::string& message) {
 }
 
 void FramePipeline::pngWorker() {
+    pthread_setname_np(pthread_self(), "hlv-png");   // so per-thread CPU times tell the stages apart
     const ptrdiff_t stride = ptrdiff_t(setup_.width) * kBytesPerPixel;
     while (std::optional<FrameRef> frame = pngQueue_.pop()) {
         const CapturedFrame& f = **frame;
@@ -79,7 +81,7 @@ void FramePipeline::pngWorker() {
         pixels.height = setup_.height;
         pixels.channels = 3;
         pixels.skipFourth = true;
-        pixels.top = f.pixels.data() + stride * (setup_.height - 1);
+        pixels.top = f.pixels.get() + stride * (setup_.height - 1);
         pixels.stride = -stride;
         std::string why;
         if (!writePng(path, pixels, setup_.pngLevel, &why)) {
@@ -91,9 +93,10 @@ void FramePipeline::pngWorker() {
 }
 
 void FramePipeline::videoWorker() {
+    pthread_setname_np(pthread_self(), "hlv-video");
     while (std::optional<FrameRef> frame = videoQueue_.pop()) {
-        const std::vector<uint8_t>& pixels = (*frame)->pixels;
-        if (std::fwrite(pixels.data(), 1, pixels.size(), setup_.video) != pixels.size()) {
+        const CapturedFrame& f = **frame;
+        if (std::fwrite(f.pixels.get(), 1, f.bytes, setup_.video) != f.bytes) {
             fail("cannot write " + setup_.videoName + ": the ffmpeg program stopped taking frames (" +
                  std::strerror(errno) + ")");
             return;

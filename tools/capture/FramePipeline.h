@@ -17,7 +17,8 @@
 // One frame as the GL read-back gives it.
 struct CapturedFrame {
     uint32_t             index = 0;   // frame index k
-    std::vector<uint8_t> pixels;      // width x height x 4 bytes, R G B and a byte to skip, bottom row first
+    std::unique_ptr<uint8_t[]> pixels;   // width x height x 4 bytes, R G B and a byte to skip, bottom row first
+    size_t               bytes = 0;
 };
 using FrameRef = std::shared_ptr<const CapturedFrame>;
 
@@ -47,7 +48,6 @@ public:
     std::string error() const;                                   // the first failure, naming its file
     uint32_t framesDone() const;                                 // frames every output has written
     double waitMs() const { return waitUs_ / 1000.0; }           // submit's time spent on full queues
-    size_t peakQueued() const;                                   // most frames one queue ever held
 
 private:
     void pngWorker();

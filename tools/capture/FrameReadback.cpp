@@ -38,11 +38,12 @@ std::shared_ptr<CapturedFrame> FrameReadback::collect() {
     pending_.pop_front();
     auto frame = std::make_shared<CapturedFrame>();
     frame->index = oldest.k;
-    frame->pixels.resize(size_t(width_) * height_ * kBytesPerPixel);
+    frame->bytes = size_t(width_) * height_ * kBytesPerPixel;
+    frame->pixels = std::make_unique_for_overwrite<uint8_t[]>(frame->bytes);   // no zero fill: it is copied over at once
     glBindBuffer(GL_PIXEL_PACK_BUFFER, buffers_[oldest.slot]);
-    const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(frame->pixels.size()), GL_MAP_READ_BIT);
+    const void* mapped = glMapBufferRange(GL_PIXEL_PACK_BUFFER, 0, GLsizeiptr(frame->bytes), GL_MAP_READ_BIT);
     if (mapped) {
-        std::memcpy(frame->pixels.data(), mapped, frame->pixels.size());
+        std::memcpy(frame->pixels.get(), mapped, frame->bytes);
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     }
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
