@@ -25,7 +25,9 @@ struct CaptureOptions {
     bool        progress = false;        // a progress line on stdout
     unsigned    threads = 0;             // PNG encoder threads; 0: one per core
 
-    // Called for every written frame: index k, its music time, RGB bytes top row first.
+    // Called for every written frame, in order, on the render thread once the
+    // frame's read-back lands (a few frames after it was drawn): index k, its
+    // music time, RGB bytes top row first.
     std::function<void(uint32_t k, uint32_t timeMs, const std::vector<uint8_t>& rgb)> onFrame;
 };
 
