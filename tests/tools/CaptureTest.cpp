@@ -5,11 +5,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "AudioFixtures.h"
 #include "Capture.h"
@@ -123,25 +125,120 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSample) {
     EXPECT_TRUE(std::any_of(span.begin(), span.end(), [](int16_t s) { return s != 0; })) << "the tune is heard";
 }
 
-TEST(Capture, TwoCapturesOfTheSameSpanAreIdentical) {
+TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     hlvtest::TempDataFolder folder;
     std::vector<uint8_t> gradient(64 * 64 * 3);
     for (size_t i = 0; i < gradient.size(); ++i) gradient[i] = uint8_t(i * 7 / 3);
     folder.writePicture("final.png", 64, 64, 3, gradient);
     folder.writePicture("tunnel/textura.png", 64, 64, 3, gradient);
-    folder.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 800", "FXTIME Flash 350 450"});
+    folder.write("tune.mod", hlvtest::makeTinyMod(64, 6));
+    folder.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 800", "FXTIME Flash 350 450"}, "tune.mod");
+    const fs::path root = folder.root();
     CaptureOptions options;
     options.fpsNum = 25;
-    const fs::path a = fs::path(folder.root()) / "a", b = fs::path(folder.root()) / "b";
-    options.framesDir = a.string();
-    const Captured first = capture(folder, options);
-    options.framesDir = b.string();
-    const Captured second = capture(folder, options);
+    options.threads = 1;
+    options.framesDir = (root / "one").string();
+    options.audioPath = (root / "one.wav").string();
+    const Captured one = capture(folder, options);
+    options.threads = 4;
+    options.framesDir = (root / "many").string();
+    options.audioPath = (root / "many.wav").string();
+    const Captured many = capture(folder, options);
+
     // 0 to 800 ms, and the Flash row becomes current for one frame when Final ends.
-    ASSERT_EQ(21u, first.result.framesWritten);
-    EXPECT_TRUE(first.pixels == second.pixels);
-    for (const auto& f : fs::directory_iterator(b))
-        EXPECT_TRUE(readFile(f.path()) == readFile(a / f.path().filename())) << f.path().filename();
+    ASSERT_EQ(21u, many.result.framesWritten);
+    EXPECT_TRUE(one.pixels == many.pixels);
+    EXPECT_TRUE(readFile(root / "one.wav") == readFile(root / "many.wav"));
+    size_t files = 0;
+    for (const auto& f : fs::directory_iterator(root / "many")) {
+        ++files;
+        EXPECT_TRUE(readFile(f.path()) == readFile(root / "one" / f.path().filename())) << f.path().filename();
+    }
+    EXPECT_EQ(21u, files);
+
+    // Each file holds the frame it is named after, as the renderer drew it.
+    for (const auto& [k, rgb] : many.pixels) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%06u.png", k);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, (root / "many" / name).c_str())) << name;
+        image.format = PNG_FORMAT_RGB;
+        std::vector<uint8_t> decoded(PNG_IMAGE_SIZE(image));
+        ASSERT_TRUE(png_image_finish_read(&image, nullptr, decoded.data(), 0, nullptr)) << name;
+        EXPECT_EQ(uint32_t(kWidth), image.width);
+        EXPECT_TRUE(decoded == rgb) << name;
+    }
+    size_t changes = 0;
+    for (auto it = std::next(many.pixels.begin()); it != many.pixels.end(); ++it) changes += it->second != std::prev(it)->second;
+    EXPECT_GT(changes, 10u) << "the frames differ from one another";
+}
+
+TEST(Capture, VideoKeepsTheFramesInOrder) {
+    hlvtest::TempDataFolder folder;
+    // White over black in windows of uneven length: any reordering shows.
+    folder.writeScript({"FXTIME Null 0 3000", "FXTIME Flash 150 350", "FXTIME Flash 750 850", "FXTIME Flash 1250 1750",
+                        "FXTIME Flash 2050 2150"});
+    const fs::path root = folder.root(), video = root / "show.mp4";
+    CaptureOptions options;
+    options.fpsNum = 10;
+    options.to = 3000;
+    options.videoPath = video.string();
+    const Captured got = capture(folder, options);
+    ASSERT_EQ(30u, got.pixels.size());
+
+    const fs::path raw = root / "decoded.gray";
+    const std::string command = "ffmpeg -loglevel error -y -i '" + video.string() + "' -f rawvideo -pix_fmt gray '" +
+                                raw.string() + "'";
+    ASSERT_EQ(0, std::system(command.c_str()));
+    const std::string grey = readFile(raw);
+    const size_t frameBytes = size_t(kWidth) * kHeight;
+    ASSERT_EQ(30 * frameBytes, grey.size());
+    std::string expected, decoded;
+    for (const auto& [k, rgb] : got.pixels) {
+        expected += rgb[(kHeight / 2 * kWidth + kWidth / 2) * 3] > 128 ? 'W' : '.';
+        decoded += uint8_t(grey[k * frameBytes + kHeight / 2 * kWidth + kWidth / 2]) > 128 ? 'W' : '.';
+    }
+    EXPECT_EQ(expected, decoded);
+    EXPECT_EQ(std::string("..WW....W....WWWWW...W........"), expected) << "the windows as drawn";
+}
+
+TEST(Capture, AWriteThatFailsEndsTheCaptureNamingTheFile) {
+    hlvtest::TempDataFolder folder;
+    folder.writeScript({"FXTIME Flash 0 10000"});
+    const fs::path root = folder.root(), frames = root / "frames";
+    fs::create_directories(frames / "frame-000003.png");   // a folder where the frame should go
+    CaptureOptions options;
+    options.dir = folder.root();
+    options.width = kWidth;
+    options.height = kHeight;
+    options.fpsNum = 50;
+    options.framesDir = frames.string();
+    const CaptureResult failed = runCapture(options);
+    EXPECT_EQ(1, failed.status);
+    EXPECT_NE(std::string::npos, failed.error.find((frames / "frame-000003.png").string())) << failed.error;
+    EXPECT_LT(failed.framesRendered, 100u) << "the show stops soon after";
+
+    const std::string exe = HLV_BINARY_DIR "/tools/capture/halvoren-capture";
+    const std::string err = (root / "err.txt").string();
+    EXPECT_NE(0, WEXITSTATUS(std::system((exe + " --dir " + folder.root() + " --size 48x36 --frames " +
+                                          frames.string() + " 2>" + err).c_str())));
+    EXPECT_NE(std::string::npos, readFile(err).find("frame-000003.png")) << readFile(err);
+
+    // A video encoder that quits at once: the frames have nowhere to go.
+    const fs::path bin = root / "bin";
+    fs::create_directories(bin);
+    std::ofstream(bin / "ffmpeg") << "#!/bin/sh\nexit 0\n";
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    options.framesDir.clear();
+    options.videoPath = (root / "show.mp4").string();
+    const CaptureResult noEncoder = runCapture(options);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_NE(0, noEncoder.status);
+    EXPECT_NE(std::string::npos, noEncoder.error.find(options.videoPath)) << noEncoder.error;
+    EXPECT_LT(noEncoder.framesRendered, 100u) << "the show stops soon after";
 }
 
 TEST(Capture, ReportAgreesWithTheFramesRendered) {

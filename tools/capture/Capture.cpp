@@ -6,18 +6,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <deque>
 #include <map>
+#include <memory>
+#include <thread>
+
+#include <csignal>
 
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include "FramePipeline.h"
+#include "FrameReadback.h"
 #include "WavWriter.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "engine/MusicDecoder.h"
 #include "platform/GlWindow.h"
 #include "resources/DataFile.h"
-#include "resources/PngWriter.h"
 
 namespace fs = std::filesystem;
 using SteadyClock = std::chrono::steady_clock;
@@ -25,6 +31,12 @@ using SteadyClock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kPngLevel = 1;              // frames are many and big: favour speed
+constexpr size_t kQueueFrames = 4;        // frames waiting for each output; bounds the memory
+// x264's fastest preset: at the same quality (crf) it costs a tenth of the
+// CPU of "medium" for files about two thirds bigger, and keeps up with the
+// renderer on a small machine.
+constexpr const char* kVideoPreset = "ultrafast";
+constexpr int kVideoCrf = 18;
 constexpr double kProgressEverySec = 0.25;
 constexpr int kDecodeChunk = 4096;        // stereo frames per decoder call
 
@@ -67,6 +79,7 @@ public:
 
     Engine* engine = nullptr;
     FILE*   video = nullptr;             // ffmpeg's stdin while a video is made
+    std::unique_ptr<FramePipeline> pipeline;   // set when frames are written to files or a video
     std::map<const IEffect*, std::vector<double>> frameMs;   // per current effect
 
     bool createWindow(const char* title, const DisplayChoice& choice) override {
@@ -75,7 +88,14 @@ public:
         return window_.createWindow(title, choice);
     }
     bool ensureGlew() override { return window_.ensureGlew(); }
-    void destroyContext() override { window_.destroyContext(); }
+    void destroyContext() override {
+        // The frames still in the read-back ring need the context.
+        if (readback_) {
+            while (!readback_->empty()) deliver();
+            readback_.reset();
+        }
+        window_.destroyContext();
+    }
 
     void pollEvents(Engine& e) override {
         if (!e.cursor()) return;
@@ -94,6 +114,8 @@ public:
     double renderSeconds() const {
         return result_.framesRendered ? std::chrono::duration<double>(lastFrameEnd_ - showStart_).count() : 0;
     }
+    double readbackMs() const { return readbackMs_; }
+    const std::string& readbackError() const { return readbackError_; }
 
 private:
     void recordShowFrame() {
@@ -109,53 +131,78 @@ private:
             result_.endFrame = k + 1;
             if ((k - result_.firstFrame) % options_.every == 0) writeFrame(k, t);
         }
-        if (options_.progress) showProgress(k, t);
+        if (options_.progress) showProgress(k);
     }
 
     void writeFrame(uint32_t k, uint32_t t) {
         ++result_.framesWritten;
-        const bool wanted = !options_.framesDir.empty() || video || options_.onFrame;
-        if (!wanted) return;   // a timing run: no read-back to skew the numbers
-        const int w = options_.width, h = options_.height;
-        std::vector<uint8_t> bottomUp(size_t(w) * h * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
-        rgb_.resize(bottomUp.size());
-        const size_t stride = size_t(w) * 3;
-        for (int y = 0; y < h; ++y)
-            std::copy_n(&bottomUp[stride * (h - 1 - y)], stride, &rgb_[stride * y]);
-
-        if (!options_.framesDir.empty()) {
-            char name[32];
-            std::snprintf(name, sizeof name, "frame-%06" PRIu32 ".png", k);
-            const std::string path = (fs::path(options_.framesDir) / name).string();
-            if (!writePng(path, w, h, 3, rgb_.data(), kPngLevel) && !writeFailed_) {
-                std::fprintf(stderr, "halvoren-capture: cannot write %s\n", path.c_str());
-                writeFailed_ = true;
-            }
-        }
-        if (video) std::fwrite(rgb_.data(), 1, rgb_.size(), video);
-        if (options_.onFrame) options_.onFrame(k, t, rgb_);
+        if (!pipeline && !options_.onFrame) return;   // a timing run: no read-back to skew the numbers
+        if (!readback_) readback_ = std::make_unique<FrameReadback>(options_.width, options_.height);
+        if (readback_->full()) deliver();
+        const SteadyClock::time_point start = SteadyClock::now();
+        readback_->start(k);
+        inRing_.push_back({k, t});
+        readbackMs_ += msSince(start);
     }
 
-    void showProgress(uint32_t k, uint32_t t) {
+    // The oldest frame of the ring goes to its outputs.  A frame that cannot
+    // be read or written ends the show, with the reason kept for the caller.
+    void deliver() {
+        const SteadyClock::time_point start = SteadyClock::now();
+        std::shared_ptr<CapturedFrame> frame = readback_->collect();
+        const auto [k, t] = inRing_.front();
+        inRing_.pop_front();
+        readbackMs_ += msSince(start);   // the wait for the writers is counted apart
+        if (!frame) {
+            if (readbackError_.empty()) readbackError_ = "cannot read frame " + std::to_string(k) + " back";
+            engine->onDestroy();
+            return;
+        }
+        if (options_.onFrame) options_.onFrame(frame->index, t, topDownRgb(*frame));
+        if (pipeline && !pipeline->submit(std::move(frame))) engine->onDestroy();
+    }
+
+    std::vector<uint8_t> topDownRgb(const CapturedFrame& frame) const {
+        const int w = options_.width, h = options_.height;
+        std::vector<uint8_t> rgb(size_t(w) * h * 3);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* src = &frame.pixels[size_t(h - 1 - y) * w * 4];   // GL's rows are bottom-up
+            uint8_t* dst = &rgb[size_t(y) * w * 3];
+            for (int x = 0; x < w; ++x) std::copy_n(src + x * 4, 3, dst + x * 3);
+        }
+        return rgb;
+    }
+
+    void showProgress(uint32_t k) {
         const double elapsed = std::chrono::duration<double>(SteadyClock::now() - showStart_).count();
         if (elapsed - lastProgress_ < kProgressEverySec) return;
         lastProgress_ = elapsed;
-        std::printf("\rframe %6" PRIu32 "  %7.3f s  %6.1f fps ", k, t / 1000.0,
-                    elapsed > 0 ? result_.framesRendered / elapsed : 0.0);
+        const double fps = elapsed > 0 ? result_.framesRendered / elapsed : 0.0;
+        const uint64_t total = framesToRender();
+        const double left = fps > 0 && total > k ? double(total - k - 1) / fps : 0.0;
+        std::printf("\rframe %6" PRIu32 "/%" PRIu64 "  written %6" PRIu32 "  %6.1f fps  %3d:%02d left ", k, total,
+                    pipeline ? pipeline->framesDone() : result_.framesWritten, fps, int(left) / 60, int(left) % 60);
         std::fflush(stdout);
+    }
+
+    // Frames of the show up to the span's end, or to the show's end: the
+    // schedule may run out sooner, so this is the most there can be.
+    uint64_t framesToRender() const {
+        const uint64_t endMs = options_.to ? std::min<uint64_t>(*options_.to, kShowEndMs + 1) : kShowEndMs + 1;
+        const uint64_t den = uint64_t(1000) * options_.fpsDen;
+        return (endMs * options_.fpsNum + den - 1) / den;
     }
 
     const CaptureOptions& options_;
     SimulatedClock&       clock_;
     CaptureResult&        result_;
     GlWindow              window_;
-    std::vector<uint8_t>  rgb_;             // the frame being written, top row first
+    std::unique_ptr<FrameReadback> readback_;   // made at the first frame read back
+    std::deque<std::pair<uint32_t, uint32_t>> inRing_;   // index and music time of the frames in the ring, oldest first
+    double                readbackMs_ = 0;  // GL thread's time starting and collecting read-backs
+    std::string           readbackError_;
     SteadyClock::time_point frameStart_, showStart_, lastFrameEnd_;
     double                lastProgress_ = -1;
-    bool                  writeFailed_ = false;
 };
 
 bool programOnPath(const char* program) {
@@ -292,13 +339,30 @@ CaptureResult runCapture(const CaptureOptions& options) {
             std::snprintf(rate, sizeof rate, "%" PRIu32 "/%" PRIu64, options.fpsNum,
                           uint64_t(options.fpsDen) * options.every);
             const std::string command =
-                "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(options.width) + "x" +
+                "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgba -s " + std::to_string(options.width) + "x" +
                 std::to_string(options.height) + " -framerate " + rate +
-                " -i - -vf 'pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset medium -crf 18 -pix_fmt yuv420p " +
+                " -i - -vf 'vflip,pad=ceil(iw/2)*2:ceil(ih/2)*2' -c:v libx264 -preset " + kVideoPreset + " -crf " +
+                std::to_string(kVideoCrf) + " -pix_fmt yuv420p " +
                 shellQuoted(tempVideo);
             display.video = popen(command.c_str(), "w");
         }
+        if (display.video || !options.framesDir.empty()) {
+            PipelineSetup setup;
+            setup.width = options.width;
+            setup.height = options.height;
+            setup.framesDir = options.framesDir;
+            setup.video = display.video;
+            setup.videoName = options.videoPath;
+            setup.pngThreads = options.threads ? options.threads : std::max(std::thread::hardware_concurrency(), 1u);
+            setup.queueFrames = kQueueFrames;
+            setup.pngLevel = kPngLevel;
+            display.pipeline = std::make_unique<FramePipeline>(setup);
+        }
     };
+
+    // A video encoder that dies must show up as a failed write, not kill us.
+    using SignalHandler = void (*)(int);
+    const SignalHandler oldPipeHandler = tempVideo.empty() ? SIG_DFL : std::signal(SIGPIPE, SIG_IGN);
 
     try {
         result.status = engine.run();
@@ -307,8 +371,23 @@ CaptureResult runCapture(const CaptureOptions& options) {
         result.error = error.what();
     }
     if (options.progress) std::printf("\n");
+    std::string writeError = display.readbackError();
+    if (display.pipeline) {
+        if (!display.pipeline->finish() && writeError.empty()) writeError = display.pipeline->error();
+        result.queueWaitMs = display.pipeline->waitMs();
+    }
+    result.readbackMs = display.readbackMs();
     const bool videoOpen = display.video != nullptr;
     const bool videoOk = videoOpen && pclose(display.video) == 0;
+    if (!tempVideo.empty()) std::signal(SIGPIPE, oldPipeHandler);
+    if (!writeError.empty()) {
+        // The show was stopped at the failure: what was rendered is not all there.
+        result.status = 1;
+        result.error = writeError;
+        std::error_code ec;
+        if (!tempVideo.empty()) fs::remove(tempVideo, ec);
+        return result;
+    }
     if (result.status != 0) {
         if (result.error.empty()) result.error = "cannot open an offscreen window";
         return result;
@@ -369,10 +448,11 @@ std::string captureReportJson(const CaptureOptions& options, const CaptureResult
                   "  \"size\": [%d, %d],\n  \"fps\": \"%" PRIu32 "/%" PRIu32 "\",\n  \"samples\": %d,\n"
                   "  \"framesRendered\": %" PRIu32 ",\n  \"framesWritten\": %" PRIu32 ",\n"
                   "  \"firstFrame\": %" PRIu32 ",\n  \"endFrame\": %" PRIu32 ",\n"
-                  "  \"loadingMs\": %.3f,\n  \"renderSeconds\": %.3f,\n  \"effects\": [",
+                  "  \"loadingMs\": %.3f,\n  \"renderSeconds\": %.3f,\n"
+                  "  \"readbackMs\": %.3f,\n  \"queueWaitMs\": %.3f,\n  \"effects\": [",
                   options.width, options.height, options.fpsNum, options.fpsDen, options.samples,
                   result.framesRendered, result.framesWritten, result.firstFrame, result.endFrame, result.loadingMs,
-                  result.renderSeconds);
+                  result.renderSeconds, result.readbackMs, result.queueWaitMs);
     json += line;
     for (size_t i = 0; i < result.effects.size(); ++i) {
         const EffectTiming& e = result.effects[i];

@@ -23,8 +23,11 @@ struct CaptureOptions {
     std::string audioPath;               // 16-bit stereo 44.1 kHz WAV of the written span
     std::string reportPath;              // JSON timing report
     bool        progress = false;        // a progress line on stdout
+    unsigned    threads = 0;             // PNG encoder threads; 0: one per core
 
-    // Called for every written frame: index k, its music time, RGB bytes top row first.
+    // Called for every written frame, in order, on the render thread once the
+    // frame's read-back lands (a few frames after it was drawn): index k, its
+    // music time, RGB bytes top row first.
     std::function<void(uint32_t k, uint32_t timeMs, const std::vector<uint8_t>& rgb)> onFrame;
 };
 
@@ -41,7 +44,7 @@ struct EffectTiming {
 };
 
 struct CaptureResult {
-    int      status = 0;              // process exit status: 0, 1 (show cannot start), 255 (no window)
+    int      status = 0;              // process exit status: 0, 1 (show cannot start, a write failed), 255 (no window)
     uint32_t framesRendered = 0;      // show frames drawn, written or not
     uint32_t framesWritten = 0;
     uint32_t firstFrame = 0;          // index of the first frame of the span
@@ -49,6 +52,8 @@ struct CaptureResult {
     uint64_t audioSamples = 0;        // stereo frames in the WAV
     double   loadingMs = 0;           // wall time of the first pass
     double   renderSeconds = 0;       // wall time from the first show frame to the last
+    double   readbackMs = 0;          // render thread's time reading frames back
+    double   queueWaitMs = 0;         // render thread's time waiting for the writers to catch up
     std::vector<EffectTiming> effects;   // every registered effect, in registration order
     std::string error;                // what went wrong, when status is not 0
 };

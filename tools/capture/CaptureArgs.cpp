@@ -8,6 +8,7 @@ const char* const kCaptureUsage =
     "usage: halvoren-capture [--dir DIR] [--size WxH] [--fps N|N/D] [--samples N]\n"
     "                        [--from MS] [--to MS] [--every K]\n"
     "                        [--frames OUTDIR] [--video FILE] [--audio FILE.wav] [--report FILE.json]\n"
+    "                        [--threads N]\n"
     "Renders the show frame by frame on a simulated music clock (frame k at k*1000/fps ms),\n"
     "offscreen, and writes the frames of the span [--from, --to) of music time.\n";
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr uint32_t kMaxSide = 16384;     // pixels; beyond any GL implementation's viewport
 constexpr uint32_t kMaxFps = 100000;
+constexpr uint32_t kMaxThreads = 256;
 
 // A whole decimal number in [lo, hi]; nothing else, no sign, no trailing text.
 bool parseNumber(const char* text, uint64_t lo, uint64_t hi, uint64_t& out) {
@@ -85,6 +87,9 @@ bool parseCaptureArgs(int argc, const char* const* argv, CaptureOptions& o, std:
         } else if (flag == "--every") {
             ok = parseNumber(value, 1, UINT32_MAX, n);
             o.every = uint32_t(n);
+        } else if (flag == "--threads") {
+            ok = parseNumber(value, 1, kMaxThreads, n);
+            o.threads = unsigned(n);
         } else if (flag == "--frames") o.framesDir = value;
         else if (flag == "--video") o.videoPath = value;
         else if (flag == "--audio") o.audioPath = value;

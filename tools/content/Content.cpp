@@ -29,15 +29,15 @@ constexpr int kJpegQuality = 92;
 constexpr int kLayerSets[] = {1, 2, 3, 4, 5, 6, 8, 9};
 constexpr unsigned kMaxThreads = 8;
 
-std::vector<uint8_t> png(const Picture& pic) {
-    const std::vector<uint8_t> bytes = toBytes(pic);
-    return encodePng(pic.w, pic.h, 3, bytes.data(), kPngLevel);
+std::vector<uint8_t> encoded(int w, int h, int channels, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> file = encodePng(packedPixels(w, h, channels, bytes.data()), kPngLevel);
+    if (file.empty()) throw std::runtime_error("libpng cannot encode a " + std::to_string(w) + "x" + std::to_string(h) + " picture");
+    return file;
 }
 
-std::vector<uint8_t> png(const Picture& pic, const Plane& alpha) {
-    const std::vector<uint8_t> bytes = toBytes(pic, &alpha);
-    return encodePng(pic.w, pic.h, 4, bytes.data(), kPngLevel);
-}
+std::vector<uint8_t> png(const Picture& pic) { return encoded(pic.w, pic.h, 3, toBytes(pic)); }
+
+std::vector<uint8_t> png(const Picture& pic, const Plane& alpha) { return encoded(pic.w, pic.h, 4, toBytes(pic, &alpha)); }
 
 std::vector<uint8_t> toVector(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
