@@ -59,8 +59,18 @@ struct Entry {
 
 bool buildArchive(const std::vector<PackFile>& files, const PackOptions& options, std::vector<uint8_t>& archive,
                   std::string& error, std::vector<PackedEntry>* report) {
+    // Empty files are stored: there is nothing to decode.  In a solid
+    // archive they go after every compressed entry, because unar ends a
+    // solid stream at any stored entry; the show's reader does not mind
+    // where they are.
+    std::vector<const PackFile*> order;
+    for (const PackFile& f : files) order.push_back(&f);
+    if (options.solid && !options.store)
+        std::stable_partition(order.begin(), order.end(), [](const PackFile* f) { return !f->bytes.empty(); });
+
     std::vector<Entry> entries;
-    for (const PackFile& f : files) {
+    for (const PackFile* file : order) {
+        const PackFile& f = *file;
         Entry e{&f, f.name, {}};
         std::replace(e.name.begin(), e.name.end(), '/', '\\');
         if (e.name.empty() || e.name.size() > kMaxNameBytes) {
@@ -75,8 +85,6 @@ bool buildArchive(const std::vector<PackFile>& files, const PackOptions& options
         entries.push_back(std::move(e));
     }
 
-    // Empty files are stored: there is nothing to decode, and the stream of
-    // a solid archive passes them by untouched.
     if (!options.store) {
         std::vector<size_t> packed;
         for (size_t i = 0; i < entries.size(); ++i)
