@@ -14,6 +14,7 @@ constexpr uint32_t kMaxDistance  = kWindowSize - 1;  // never reach a byte the c
 constexpr int      kMaxMatch     = 257;              // fits every match form after its length adjustments
 constexpr int      kLazyLimit    = 64;               // matches this long are taken without looking one byte on
 constexpr int      kHashBits     = 16;
+constexpr uint64_t kAudioMargin  = 32;               // audio mode must save 1/32 of the LZ size
 // Zero bytes after a file's last code: unar's bit reader looks up to two
 // bytes past the code it decodes and fails the file when they are missing.
 // Fewer than 5 bytes in all stay behind the last code, so a decoder that
@@ -671,8 +672,10 @@ std::vector<EncodedFile> encodeRar20(const std::vector<const std::vector<uint8_t
             if (forced && channels != options.audioChannels) continue;
             AudioState trial = audio;
             std::vector<Block> coded = encodeAudio(stream.data() + start, end - start, channels, trial, blockSymbols);
+            // The audio mode has to win clearly: on noise it saves a few
+            // bytes but leaves a predictor state that hurts the files after.
             const uint64_t bits = blocksBits(coded);
-            if (bits < bestBits) {
+            if (bits + (forced ? 0 : bestBits / kAudioMargin) < bestBits) {
                 bestBits = bits;
                 blocks[f] = std::move(coded);
                 chosen = trial;
