@@ -135,17 +135,18 @@ void buildTable(HuffTable& t, const uint8_t* lengths, uint32_t n) {
     if (t.count == 0) t.symbols[0] = kNoSymbol;
 
     // Codes short enough are fully decided by their first kQuickBits bits.
-    for (uint32_t p = 0; p < (1u << kQuickBits); ++p) {
-        const uint32_t v = p << (16 - kQuickBits);
-        uint32_t l = 1;
-        while (l <= kQuickBits && v >= t.limit[l]) ++l;
-        if (l > kQuickBits) {
-            t.quick[p] = 0;
-            continue;
+    // The limits only grow, so each length owns one run of prefixes (a limit
+    // capped at 0xFFFF still covers every prefix, whose low bit is clear).
+    constexpr uint32_t kShift = 16 - kQuickBits;
+    uint32_t p = 0;
+    for (uint32_t l = 1; l <= kQuickBits; ++l) {
+        const uint32_t end = std::min(1u << kQuickBits, (t.limit[l] + (1u << kShift) - 1) >> kShift);
+        for (; p < end; ++p) {
+            const uint32_t index = t.first[l] + (((p << kShift) - t.limit[l - 1]) >> (16 - l));
+            t.quick[p] = uint32_t(index < t.count ? t.symbols[index] : t.symbols[0]) | l << 16;
         }
-        const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
-        t.quick[p] = uint32_t(index < t.count ? t.symbols[index] : t.symbols[0]) | l << 16;
     }
+    for (; p < (1u << kQuickBits); ++p) t.quick[p] = 0;
 }
 
 // MSB-first bits of one entry's packed data.  Past the data it yields zero
@@ -536,6 +537,24 @@ struct Decoder {
     }
 };
 
+// The one decoder, kept from call to call: its window and tables are a
+// megabyte that every compressed file needs, so they are made once.  Each
+// call starts it afresh, so nothing carries over from the previous archive.
+Decoder* workingState() {
+    static std::unique_ptr<Decoder> dec;
+    if (!dec) {
+        auto fresh = std::make_unique<Decoder>();
+        fresh->window = static_cast<uint8_t*>(std::malloc(kWindowSize));
+        fresh->input = static_cast<uint8_t*>(std::malloc(kInputChunk));
+        if (!fresh->window || !fresh->input) return nullptr;
+        dec = std::move(fresh);
+    }
+    dec->resetStream();
+    dec->out = nullptr;
+    dec->error = nullptr;
+    return dec.get();
+}
+
 // One file header as read from the archive, with where its data lies.
 struct Block {
     RarEntry entry;
@@ -660,10 +679,7 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
         return false;
     }
 
-    auto dec = std::make_unique<Decoder>();
-    dec->window = static_cast<uint8_t*>(std::malloc(kWindowSize));
-    dec->input = static_cast<uint8_t*>(std::malloc(kInputChunk));
-    if (!dec->window || !dec->input) return failWith(nullptr, "out of memory for the window");
+    Decoder* dec = nullptr;   // taken when the first compressed entry needs it
 
     Block b;
     for (;;) {
@@ -705,6 +721,7 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
 
         if (e.unpackedSize > mostFrom(packed) || e.unpackedSize > kRarMaxUnpackedSize)
             return failWith(entryName, "unpacked size is more than its packed data could hold");
+        if (!dec && !(dec = workingState())) return failWith(nullptr, "out of memory for the window");
         if (found) {
             dec->out = static_cast<uint8_t*>(std::malloc(e.unpackedSize ? e.unpackedSize : 1));
             if (!dec->out) return failWith(entryName, "out of memory");

@@ -231,7 +231,7 @@ TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
 // A long random stream of every LZ symbol kind with flat codes: main
 // symbols 9 bits (the symbol's own value), distance codes 6, length codes 5.
 // Reaches across the window's wrap, all length adjustments and the ring.
-Bits randomLzStream(uint64_t& produced) {
+Bits randomLzStream(uint64_t target, uint64_t& produced) {
     Bits bits;
     bits.put(0, 2);
     const uint8_t codeLengths[19] = {0, 0, 0, 0, 0, 2, 2, 0, 0, 2};   // 5: "00", 6: "01", 9: "10"
@@ -249,7 +249,7 @@ Bits randomLzStream(uint64_t& produced) {
     uint64_t written = 0;
     uint32_t ring[4] = {}, ringIndex = 0, lastLength = 0, x = 777;
     auto random = [&](uint32_t n) { return (x = x * 1103515245 + 12345) >> 8 & (n - 1); };   // n: a power of two
-    while (written < 1500000) {
+    while (written < target) {
         const uint32_t op = random(16);
         if (op < 5 || written < 2) {
             bits.put(random(256), 9), ++written;
@@ -300,7 +300,7 @@ TEST(RarArchive, RandomStreamsDecodeAsUnarDecodesThem) {
     if (std::system("unar -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unar is not installed";
     TempDataFolder folder;
     uint64_t lzSize = 0;
-    const Bits lz = randomLzStream(lzSize);
+    const Bits lz = randomLzStream(1500000, lzSize);
     std::vector<std::pair<Bits, uint32_t>> streams = {{lz, uint32_t(lzSize)}};
     for (uint32_t channels = 1; channels <= 4; ++channels) streams.push_back({randomAudioStream(channels, 3000), 3000});
 
