@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include "Capture.h"
 #include "RarWriter.h"
 #include "TestSupport.h"
 #include "resources/RarArchive.h"
@@ -293,4 +294,34 @@ TEST(Pack, ToolCreatesListsAndExtractsThroughTheShowsReader) {
     EXPECT_TRUE(readFile(out) == height);
     EXPECT_NE(run(tool + " extract " + archive + " velm/missing.raw " + out), 0);
     EXPECT_NE(run(tool + " create " + archive + " " + dir.root() + "no-such-folder"), 0);
+}
+
+TEST(Pack, AFolderHoldingOnlyTheArchivePlaysTheSameFrames) {
+    hlvtest::TempDataFolder loose, packed;
+    std::vector<uint8_t> gradient(64 * 64 * 3);
+    for (size_t i = 0; i < gradient.size(); ++i) gradient[i] = uint8_t(i * 5 / 3);
+    loose.writePicture("final.png", 64, 64, 3, gradient);
+    loose.writePicture("tunnel/textura.png", 64, 64, 3, tone(64 * 64 * 3, 3));
+    loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
+    pack::PackOptions solid;
+    solid.solid = true;
+    std::string error;
+    ASSERT_TRUE(pack::createArchive(packed.root() + "data.dat", loose.root() + "data", solid, error)) << error;
+    fs::remove_all(packed.root() + "data");
+
+    auto frames = [](const std::string& dir) {
+        std::vector<std::vector<uint8_t>> out;
+        CaptureOptions options;
+        options.dir = dir;
+        options.width = 48;
+        options.height = 36;
+        options.fpsNum = 20;
+        options.onFrame = [&](uint32_t, uint32_t, const std::vector<uint8_t>& rgb) { out.push_back(rgb); };
+        const CaptureResult result = runCapture(options);
+        EXPECT_EQ(result.status, 0) << dir << ": " << result.error;
+        return out;
+    };
+    const auto fromFolder = frames(loose.root());
+    ASSERT_GT(fromFolder.size(), 10u);
+    EXPECT_TRUE(frames(packed.root()) == fromFolder);
 }
