@@ -274,11 +274,10 @@ void writeTables(BitWriter& w, TableMemory& mem, const Block& b, const uint8_t* 
     static const uint8_t zeros[kPrevLengths] = {};
     ClCode code = clCode(lengths, zeros, n);
     bool keep = false;
-    // Building on the previous lengths only when they describe the same LZ
-    // tables: the two sets then differ only where the statistics moved.
-    // Audio tables are always sent whole; unar misreads audio tables built
-    // on earlier ones.
-    if (mem.layout == 0 && b.channels == 0) {
+    // Building on the previous lengths only when they describe the same
+    // tables (same mode, same channels): the two sets then differ only where
+    // the statistics moved.
+    if (mem.layout == b.channels) {
         ClCode delta = clCode(lengths, mem.prev, n);
         if (delta.bits < code.bits) {
             code = std::move(delta);
@@ -666,6 +665,7 @@ std::vector<EncodedFile> encodeRar20(const std::vector<const std::vector<uint8_t
             bestBits = blocksBits(blocks[f]);
             lz = trial;
         }
+        const uint64_t lzBits = bestBits;
         finder.insertUpTo(end);   // audio bytes are in the window for later matches all the same
         AudioState chosen = audio;
         for (int channels = 1; channels <= kMaxChannels && (forced || options.tryAudio); ++channels) {
@@ -675,7 +675,7 @@ std::vector<EncodedFile> encodeRar20(const std::vector<const std::vector<uint8_t
             // The audio mode has to win clearly: on noise it saves a few
             // bytes but leaves a predictor state that hurts the files after.
             const uint64_t bits = blocksBits(coded);
-            if (bits + (forced ? 0 : bestBits / kAudioMargin) < bestBits) {
+            if (bits < bestBits && (forced || bits + lzBits / kAudioMargin < lzBits)) {
                 bestBits = bits;
                 blocks[f] = std::move(coded);
                 chosen = trial;
