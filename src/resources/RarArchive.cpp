@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint8_t  kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
@@ -88,8 +90,15 @@ public:
             std::memcpy(dst, mem_ + offset, n);
             return n;
         }
-        if (std::fseek(file_, long(offset), SEEK_SET) != 0) return 0;
-        return std::fread(dst, 1, n, file_);
+        // Positioned reads: one call each, no stdio buffer to copy through;
+        // header reads are a few dozen bytes at scattered offsets.
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got = pread(fileno(file_), static_cast<uint8_t*>(dst) + done, n - done, off_t(offset + done));
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        return done;
     }
 
 private:
@@ -585,7 +594,7 @@ public:
     bool nextFile(Block& b, bool& atEnd) {
         atEnd = false;
         for (;;) {
-            uint8_t h[kFileHeaderSize];
+            uint8_t h[kFileHeaderSize + kMaxName];   // fixed part and the name, read at once
             const uint64_t start = pos_;
             const size_t got = src_.read(start, h, sizeof h);
             if (got == 0) {
@@ -623,8 +632,8 @@ public:
             e.unpackVersion = h[24];
             e.method = h[25];
             const uint32_t keep = std::min<uint32_t>(nameSize, kMaxName);
-            char name[kMaxName + 1];
-            if (src_.read(start + kFileHeaderSize, name, keep) != keep) return fail(nullptr, "file name cut short");
+            if (got < kFileHeaderSize + keep) return fail(nullptr, "file name cut short");
+            const char* name = reinterpret_cast<const char*>(h + kFileHeaderSize);
             e.name.assign(name, size_t(std::find(name, name + keep, '\0') - name));
             b.nameFits = nameSize <= kMaxName && e.name.size() == nameSize;
             b.dataOffset = next;
