@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 constexpr uint8_t  kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
@@ -80,6 +82,9 @@ public:
     }
     uint64_t size() const { return size_; }
 
+    // The bytes themselves when the archive is in memory (no copy needed).
+    const uint8_t* at(uint64_t offset) const { return mem_ && offset <= size_ ? mem_ + offset : nullptr; }
+
     // Bytes actually read, fewer at the end of the archive.
     size_t read(uint64_t offset, void* dst, size_t n) {
         if (offset >= size_) return 0;
@@ -88,8 +93,15 @@ public:
             std::memcpy(dst, mem_ + offset, n);
             return n;
         }
-        if (std::fseek(file_, long(offset), SEEK_SET) != 0) return 0;
-        return std::fread(dst, 1, n, file_);
+        // Positioned reads: one call each, no stdio buffer to copy through;
+        // header reads are a few dozen bytes at scattered offsets.
+        size_t done = 0;
+        while (done < n) {
+            const ssize_t got = pread(fileno(file_), static_cast<uint8_t*>(dst) + done, n - done, off_t(offset + done));
+            if (got <= 0) break;
+            done += size_t(got);
+        }
+        return done;
     }
 
 private:
@@ -157,6 +169,7 @@ public:
         src_ = src;
         offset_ = offset;
         left_ = packed;
+        own_ = buffer;
         buf_ = buffer;
         pos_ = end_ = 0;
         bits_ = 0;
@@ -168,12 +181,16 @@ public:
     // At least 32 valid bits after this.
     inline void fill() {
         if (count_ > 32) return;
-        if (end_ - pos_ >= 4) {
-            const uint8_t* p = buf_ + pos_;
-            const uint64_t v = uint64_t(p[0]) << 24 | uint64_t(p[1]) << 16 | uint64_t(p[2]) << 8 | p[3];
-            bits_ |= v << (32 - count_);
-            count_ += 32;
-            pos_ += 4;
+        if (end_ - pos_ >= 8) {
+            // Eight bytes at once; whole bytes are taken, and the part of
+            // the next byte that also lands below the valid bits is that
+            // byte's own value, so OR-ing it in again later changes nothing.
+            uint64_t v;
+            std::memcpy(&v, buf_ + pos_, 8);
+            bits_ |= __builtin_bswap64(v) >> count_;
+            const uint32_t bytes = uint32_t(63 - count_) >> 3;
+            pos_ += bytes;
+            count_ += int32_t(bytes * 8);
             return;
         }
         slowFill();
@@ -200,7 +217,7 @@ public:
     }
 
 private:
-    void slowFill() {
+    __attribute__((noinline)) void slowFill() {
         while (count_ <= 56) {
             if (pos_ == end_) refill();
             uint64_t byte = 0;
@@ -214,7 +231,14 @@ private:
         pos_ = end_ = 0;
         const uint32_t want = uint32_t(std::min<uint64_t>(left_, kInputChunk));
         if (want == 0) return;
-        const size_t got = src_->read(offset_, buf_, want);
+        size_t got;
+        if (const uint8_t* direct = src_->at(offset_)) {
+            got = size_t(std::min<uint64_t>(want, src_->size() - offset_));
+            buf_ = direct;
+        } else {
+            buf_ = own_;
+            got = src_->read(offset_, own_, want);
+        }
         if (got != want) readError_ = true;
         offset_ += got;
         left_ = got == want ? left_ - want : 0;
@@ -224,7 +248,8 @@ private:
     Source*  src_ = nullptr;
     uint64_t offset_ = 0;    // archive offset of the next unread packed byte
     uint64_t left_ = 0;      // packed bytes still in the archive
-    uint8_t* buf_ = nullptr; // kInputChunk bytes, owned by the extraction
+    uint8_t*       own_ = nullptr;  // kInputChunk bytes, owned by the decoder
+    const uint8_t* buf_ = nullptr;  // own_, or the archive's bytes when in memory
     uint32_t pos_ = 0, end_ = 0;
     uint64_t bits_ = 0;      // valid bits left-aligned
     int32_t  count_ = 0;     // valid bits in bits_
@@ -585,7 +610,7 @@ public:
     bool nextFile(Block& b, bool& atEnd) {
         atEnd = false;
         for (;;) {
-            uint8_t h[kFileHeaderSize];
+            uint8_t h[kFileHeaderSize + kMaxName];   // fixed part and the name, read at once
             const uint64_t start = pos_;
             const size_t got = src_.read(start, h, sizeof h);
             if (got == 0) {
@@ -623,8 +648,8 @@ public:
             e.unpackVersion = h[24];
             e.method = h[25];
             const uint32_t keep = std::min<uint32_t>(nameSize, kMaxName);
-            char name[kMaxName + 1];
-            if (src_.read(start + kFileHeaderSize, name, keep) != keep) return fail(nullptr, "file name cut short");
+            if (got < kFileHeaderSize + keep) return fail(nullptr, "file name cut short");
+            const char* name = reinterpret_cast<const char*>(h + kFileHeaderSize);
             e.name.assign(name, size_t(std::find(name, name + keep, '\0') - name));
             b.nameFits = nameSize <= kMaxName && e.name.size() == nameSize;
             b.dataOffset = next;
