@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
     DemoContext demo;
     DataFileService& files = DataFileService::instance();
     files.init();
+    if (!files.archiveError().empty()) {
+        std::fprintf(stderr, "halvoren: %s\n", files.archiveError().c_str());
+        return 1;
+    }
     demo.files = &files;
 
     GlWindow window;

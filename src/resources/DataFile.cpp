@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
+
+#include "resources/RarArchive.h"
 
 namespace {
 
@@ -47,7 +51,7 @@ DataFile::~DataFile() {
 }
 
 void DataFile::freeData() {
-    delete[] bytes_;
+    std::free(bytes_);
     bytes_ = nullptr;
 }
 
@@ -146,7 +150,7 @@ bool DataFile::load(const char* name) {
     switch (mode_) {
         case Plain: return loadPlain(name);
         case Zip:   return loadZip(name);
-        case Rar:   return false;   // no RAR reader yet: content comes from the directory
+        case Rar:   return loadRar(name);
     }
     return false;
 }
@@ -162,14 +166,14 @@ bool DataFile::loadPlain(const char* path) {
             const uint32_t size = uint32_t(length);
             // Every byte or nothing: a directory, or a file that shrank while
             // we read it, would otherwise come back as a block of garbage.
-            uint8_t* bytes = new (std::nothrow) uint8_t[size ? size : 1]();
+            uint8_t* bytes = static_cast<uint8_t*>(std::calloc(size ? size : 1, 1));
             if (bytes && std::fread(bytes, 1, size, f) == size) {
                 freeData();
                 bytes_ = bytes;
                 size_ = size;
                 ok = true;
             } else {
-                delete[] bytes;
+                std::free(bytes);
             }
         }
     }
@@ -196,7 +200,7 @@ bool DataFile::loadZip(const char* name) {
     // The size comes from the archive, so it may lie: the entry counts as
     // found only if it really yields that many bytes.
     const uint32_t size = uint32_t(info.uncompressed_size);
-    uint8_t* bytes = new (std::nothrow) uint8_t[size ? size : 1];
+    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(size ? size : 1));
     if (!bytes) return false;
     uint32_t got = 0;
     if (unzOpenCurrentFile(zip_) == UNZ_OK) {
@@ -209,11 +213,21 @@ bool DataFile::loadZip(const char* name) {
         unzCloseCurrentFile(zip_);
     }
     if (got != size) {
-        delete[] bytes;
+        std::free(bytes);
         return false;
     }
     freeData();
     bytes_ = bytes;
+    size_ = size;
+    return true;
+}
+
+bool DataFile::loadRar(const char* name) {
+    uint8_t* bytes = nullptr;
+    uint32_t size = 0;
+    if (!rarGetFile(&bytes, &size, name, archivePath_, nullptr)) return false;
+    freeData();
+    bytes_ = bytes;   // the reader's block is kept as it is, never copied
     size_ = size;
     return true;
 }
@@ -284,8 +298,34 @@ DataFileService& DataFileService::instance() {
 
 void DataFileService::init() {
     release();
+    archiveError_.clear();
     archive_ = new DataFile();
-    archive_->openArchive((root_ + archiveName_).c_str());   // a missing archive is no error
+    const std::string path = root_ + archiveName_;
+    const bool opened = archive_->openArchive(path.c_str());
+
+    // A missing archive is no error: everything then comes from the
+    // directory.  One that is there but unreadable would make the show fail
+    // later, on some picture, with nothing said about why.
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return;
+    std::fclose(f);
+    if (!opened) {
+        archiveError_ = path + ": cannot be read as an archive";
+    } else if (archive_->mode() == DataFile::Rar) {
+        std::vector<RarEntry> entries;
+        std::string error;
+        if (!rarListEntries(path.c_str(), entries, error)) {
+            archiveError_ = error;
+            return;
+        }
+        for (const RarEntry& e : entries) {
+            if (e.flags & 0x0004) archiveError_ = path + ": \"" + e.name + "\": encrypted, and there is no password";
+            else if (e.unpackVersion < 13 || e.unpackVersion > 20)
+                archiveError_ = path + ": \"" + e.name + "\": made by an archiver version the show cannot read (" +
+                                std::to_string(e.unpackVersion) + ")";
+            if (!archiveError_.empty()) return;
+        }
+    }
 }
 
 std::unique_ptr<DataFile> DataFileService::find(const char* name) {

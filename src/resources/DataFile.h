@@ -64,12 +64,13 @@ private:
     bool buildZipIndex();
     bool loadPlain(const char* path);
     bool loadZip(const char* name);
+    bool loadRar(const char* name);
     void releaseIndex();
     void takeFrom(DataFile& archive);
 
     Mode     mode_ = Plain;
     char     archivePath_[260] = {};   // NUL-terminated, at most 259 characters
-    uint8_t* bytes_ = nullptr;         // owned by this record
+    uint8_t* bytes_ = nullptr;         // owned by this record; from malloc
     uint32_t cursor_ = 0;              // read position in bytes
     uint32_t size_ = 0;                // bytes
 
@@ -95,9 +96,14 @@ public:
     explicit DataFileService(std::string root = "", std::string archiveName = "data.dat");
     ~DataFileService();
 
-    // Opens the archive "data.dat" (its result is ignored, as a missing
-    // archive just means everything comes from the directory).
+    // Opens the archive "data.dat".  A missing archive just means everything
+    // comes from the directory; one that is present but unreadable is noted
+    // in archiveError().
     void init();
+
+    // One line naming the archive and why the show cannot read it; empty
+    // when the archive is fine or absent.
+    const std::string& archiveError() const { return archiveError_; }
 
     // A new DataFile holding the whole file, or null when nobody has it.
     std::unique_ptr<DataFile> find(const char* name);
@@ -111,4 +117,5 @@ private:
     std::string root_;
     std::string archiveName_;         // relative to root_
     DataFile*   archive_ = nullptr;   // owned; the one archive record
+    std::string archiveError_;        // set by init()
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <minizip/zip.h>
 
+#include "support/RarFixtures.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST(DataFileArchive, ModeFollowsTheExtensionsAnywhereInThePath) {
         DataFile archive;
         EXPECT_EQ(archive.openArchive(path.c_str()), opens) << path;
         EXPECT_EQ(archive.mode(), mode) << path;
-        EXPECT_EQ(archive.load("a.txt"), mode == DataFile::Zip) << path << ": no RAR reader";
+        EXPECT_EQ(archive.load("a.txt"), mode == DataFile::Zip) << path << ": no such RAR archive";
         EXPECT_EQ(archive.load(bare.c_str()), mode == DataFile::Plain) << path;
     }
 }
@@ -166,6 +167,46 @@ TEST(DataFileLookup, DirectoryComesBeforeTheArchive) {
     EXPECT_EQ(contents(*zipped), "zipped");
     EXPECT_EQ(zipped->cursor(), 0u);
     EXPECT_FALSE(rar.find("only/zip.txt"));
+}
+
+// "data.dat" is read through the RAR reader, after the directory.
+TEST(DataFileLookup, RarArchiveServesWhatTheDirectoryLacks) {
+    TempDataFolder folder;
+    folder.writeRoot("data.dat", hlvtest::archive({hlvtest::stored("hlv.txt", "from archive"),
+                                                   hlvtest::stored("VELM\\CANON.RAW", "heights")}));
+    folder.write("hlv.txt", "from directory");
+    DataFileService files(folder.root());
+    files.init();
+    EXPECT_EQ(files.archiveError(), "");
+    auto script = files.find("hlv.txt"), heights = files.find("velm/canon.raw");
+    ASSERT_TRUE(script && heights);
+    EXPECT_EQ(contents(*script), "from directory");
+    EXPECT_EQ(contents(*heights), "heights");
+    EXPECT_EQ(heights->mode(), DataFile::Rar);
+    EXPECT_FALSE(files.find("missing.txt"));
+}
+
+// A "data.dat" that is there but cannot be read is named with its problem;
+// one that is absent is no error.
+TEST(DataFileLookup, UnreadableArchiveIsReportedAtInit) {
+    TempDataFolder folder;
+    hlvtest::Entry later = hlvtest::stored("a.txt", "a");
+    later.version = 29;
+    hlvtest::Bytes cut = hlvtest::archive({hlvtest::stored("a.txt", "abc")});
+    cut.resize(cut.size() - 2);
+    const std::pair<hlvtest::Bytes, const char*> cases[] = {
+        {{'P', 'K', 3, 4, 0, 0, 0, 0}, "marker"}, {cut, "end"}, {hlvtest::archive({later}), "a.txt"}};
+    for (const auto& [bytes, problem] : cases) {
+        folder.writeRoot("data.dat", bytes);
+        DataFileService files(folder.root());
+        files.init();
+        EXPECT_NE(files.archiveError().find("data.dat"), std::string::npos) << files.archiveError();
+        EXPECT_NE(files.archiveError().find(problem), std::string::npos) << files.archiveError();
+    }
+    TempDataFolder empty;
+    DataFileService none(empty.root());
+    none.init();
+    EXPECT_EQ(none.archiveError(), "");
 }
 
 TEST(DataFileLookup, ArchiveBytesBelongToTheReturnedFileAlone) {

@@ -1,6 +1,7 @@
-// halvoren-content --out DIR   writes the default content to DIR/data/
-// halvoren-content --version   prints the one line that names this content
-// halvoren-content --icon FILE  writes the desktop launcher's icon (PNG)
+// halvoren-content --out DIR [--pack]   writes the default content to DIR/data/
+//                                       (--pack: and all of DIR/data/ into DIR/data.dat)
+// halvoren-content --icon FILE          writes the desktop launcher's icon (PNG)
+// halvoren-content --version            prints the one line that names this content
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -9,11 +10,12 @@
 
 #include "Content.h"
 #include "Icon.h"
+#include "RarWriter.h"
 
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: halvoren-content --out DIR | --icon FILE | --version\n");
+    std::fprintf(stderr, "usage: halvoren-content --out DIR [--pack] | --icon FILE | --version\n");
     return 2;
 }
 
@@ -39,9 +41,19 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--icon") == 0) return writeIcon(argv[2]);
-    if (argc != 3 || std::strcmp(argv[1], "--out") != 0) return usage();
+    const bool packed = argc == 4 && std::strcmp(argv[3], "--pack") == 0;
+    if ((argc != 3 && !packed) || std::strcmp(argv[1], "--out") != 0) return usage();
     std::string error;
     if (!gen::writeContent(argv[2], &error)) {
+        std::fprintf(stderr, "halvoren-content: %s\n", error.c_str());
+        return 1;
+    }
+    // Solid: one window and one set of tables run through every file, so
+    // what one picture or text repeats of another costs next to nothing.
+    pack::PackOptions options;
+    options.solid = true;
+    const std::string dir = argv[2];
+    if (packed && !pack::createArchive(dir + "/data.dat", dir + "/data", options, error)) {
         std::fprintf(stderr, "halvoren-content: %s\n", error.c_str());
         return 1;
     }

@@ -1,0 +1,452 @@
+// The archive reader on archives built here byte by byte: stored entries,
+// and compressed ones whose bit streams are written out by hand from the
+// format, so each expected result follows from the format, not the reader.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "RarFixtures.h"
+#include "RarWriter.h"
+#include "TestSupport.h"
+#include "resources/DataFile.h"
+#include "resources/RarArchive.h"
+
+using hlvtest::Bytes;
+using hlvtest::Entry;
+using hlvtest::TempDataFolder;
+using hlvtest::archive;
+using hlvtest::stored;
+
+namespace {
+
+// MSB-first bit writer for hand-made compressed streams.
+struct Bits {
+    Bytes    bytes;
+    uint32_t used = 0;   // bits in the last byte
+    Bits& put(uint32_t value, uint32_t n) {
+        while (n--) {
+            if (used % 8 == 0) bytes.push_back(0), used = 0;
+            bytes.back() |= uint8_t(((value >> n) & 1) << (7 - used++));
+        }
+        return *this;
+    }
+    Bits& code(const char* s) {
+        for (; *s; ++s) put(*s == '1', 1);
+        return *this;
+    }
+};
+
+// A table header.  The code-length code gives symbol 0 the code "0" and
+// symbols 1 to 4 "100" to "111", so each entry's length (0 to 4, a change
+// from an all-zero previous table) costs one or three bits.
+void tables(Bits& bits, bool audio, uint32_t channels, const std::vector<uint8_t>& lengths) {
+    bits.put(audio, 1).put(0, 1);
+    if (audio) bits.put(channels - 1, 2);
+    const uint8_t codeLengths[19] = {1, 3, 3, 3, 3};
+    for (uint8_t l : codeLengths) bits.put(l, 4);
+    for (uint8_t l : lengths) l ? bits.put(3 + l, 3) : bits.put(0, 1);
+}
+
+// LZ tables.  Main: 'a' "0", 'b' "10", then up to four symbols of 4 bits
+// ("1100" ... "1111" in symbol order); the distance and length tables hold
+// one symbol each, whose code is "0".
+std::vector<uint8_t> lzLengths(std::vector<uint32_t> fourBit, uint32_t distSymbol = 0, uint32_t lenSymbol = 0) {
+    std::vector<uint8_t> l(374, 0);
+    l['a'] = 1, l['b'] = 2;
+    for (uint32_t s : fourBit) l[s] = 4;
+    l[298 + distSymbol] = 1, l[298 + 48 + lenSymbol] = 1;
+    return l;
+}
+
+// Audio tables: in each channel symbol 0 (a delta of 0) is "0" and 251 (a
+// delta of -5) is "1".
+std::vector<uint8_t> audioLengths(uint32_t channels) {
+    std::vector<uint8_t> l(257 * channels, 0);
+    for (uint32_t c = 0; c < channels; ++c) {
+        l[257 * c] = 1;
+        l[257 * c + 251] = 1;
+    }
+    return l;
+}
+
+Entry compressed(const std::string& name, Bits bits, const std::string& content, uint16_t flags = 0x8000) {
+    bits.put(0, 7).put(0, 40);   // the end-of-file look-ahead sees a plain literal
+    return {name, bits.bytes, content, 0x33, 20, flags};
+}
+
+struct Got {
+    bool        ok;
+    std::string bytes, error;
+};
+
+Got get(const Bytes& arc, const char* name) {
+    uint8_t* out = reinterpret_cast<uint8_t*>(1);
+    uint32_t size = 77;
+    Got g;
+    g.ok = rarGetFileFromMemory(&out, &size, name, arc.data(), arc.size(), "test.rar") == 1;
+    if (g.ok) g.bytes.assign(reinterpret_cast<char*>(out), size);
+    else EXPECT_TRUE(out == nullptr && size == 0) << name << ": failure hands out nothing";
+    g.error = rarLastError();
+    std::free(out);
+    return g;
+}
+
+}  // namespace
+
+TEST(RarArchive, StoredEntriesAreFoundByFoldedNames) {
+    const Bytes arc = archive({stored("hlv.txt", "script"), stored("VELM\\CANON.RAW", "height"),
+                               stored("cflare_FLARE.png", "flare"), stored("empty", "")});
+    for (const char* name : {"velm/canon.raw", "VELM/Canon.Raw", "velm\\canon.raw"}) {
+        const Got g = get(arc, name);
+        EXPECT_TRUE(g.ok) << name << ": " << g.error;
+        EXPECT_EQ(g.bytes, "height") << name;
+        EXPECT_EQ(g.error, "") << name;
+    }
+    EXPECT_EQ(get(arc, "cflare/FLARE.png").bytes, "flare");
+    EXPECT_EQ(get(arc, "hlv.txt").bytes, "script");
+    EXPECT_TRUE(get(arc, "empty").ok);
+
+    for (const char* name : {"missing.txt", "hlv.tx", "hlv.txt2", ""}) {
+        const Got g = get(arc, name);
+        EXPECT_FALSE(g.ok) << name;
+        EXPECT_NE(g.error.find("test.rar"), std::string::npos) << g.error;
+    }
+}
+
+TEST(RarArchive, UnreadableEntriesFailWithAMessageNamingThem) {
+    Entry later = stored("later.bin", "x"), old = stored("old.bin", "x"), secret = stored("secret.bin", "x");
+    later.version = 29, later.method = 0x33, old.version = 12, secret.flags |= 0x0004;
+    Entry shortStored = stored("short.bin", "abc");
+    shortStored.data.pop_back();
+    Entry badCrc = stored("crc.bin", "abc");
+    badCrc.data[1] ^= 1;
+    const Bytes arc = archive({later, old, secret, shortStored, badCrc});
+    for (const char* name : {"later.bin", "old.bin", "secret.bin", "short.bin", "crc.bin"}) {
+        const Got g = get(arc, name);
+        EXPECT_FALSE(g.ok) << name;
+        EXPECT_NE(g.error.find("test.rar"), std::string::npos) << g.error;
+        EXPECT_NE(g.error.find(name), std::string::npos) << g.error;
+    }
+    EXPECT_NE(get(arc, "crc.bin").error.find("CRC"), std::string::npos);
+    EXPECT_NE(get(arc, "secret.bin").error.find("encrypted"), std::string::npos);
+
+    Bytes wrongMarker = archive({stored("a", "a")});
+    wrongMarker[6] = 1;   // a later format's marker
+    EXPECT_FALSE(get(wrongMarker, "a").ok);
+    EXPECT_FALSE(get(Bytes{}, "a").ok);
+}
+
+// Every match kind once: "ab"; short distance 2 (261, extra "01") gives
+// "abab"; recent distance 1 (257) with length code 0 repeats it, "ababab";
+// length code 0 (270) at distance code 3 (distance 4) copies "aba".
+TEST(RarArchive, CompressedStreamsDecodeAsTheFormatSays) {
+    Bits lz;
+    tables(lz, false, 0, lzLengths({257, 261, 269, 270}, 3, 0));
+    lz.code("0").code("10").code("1101").put(1, 2).code("1100").code("0").code("1111").code("0");
+    EXPECT_EQ(get(archive({compressed("lz", lz, "ababababa")}), "lz").bytes, "ababababa");
+
+    // A match before anything was written reaches outside the file.
+    Bits early;
+    tables(early, false, 0, lzLengths({261}));
+    early.code("1101").put(1, 2).code("0");
+    const Got g = get(archive({compressed("early", early, "aba")}), "early");
+    EXPECT_FALSE(g.ok);
+    EXPECT_NE(g.error.find("early"), std::string::npos) << g.error;
+
+    // The table-change symbol (269) switches to audio mode within the file:
+    // the one channel starts from byte 0 and each "1" adds 5.
+    Bits change;
+    tables(change, false, 0, lzLengths({269}));
+    change.code("0").code("10").code("1100");
+    tables(change, true, 1, audioLengths(1));
+    change.code("1").code("1").code("0");
+    EXPECT_EQ(get(archive({compressed("change", change, std::string("ab\x05\x0a\x0a"))}), "change").bytes,
+              std::string("ab\x05\x0a\x0a"));
+}
+
+// With all coefficients still 0, a byte is its channel's previous byte minus
+// the delta; the channels take turns.
+TEST(RarArchive, AudioChannelsTakeTurnsEachFromItsOwnLastByte) {
+    for (uint32_t channels = 1; channels <= 4; ++channels) {
+        Bits b;
+        tables(b, true, channels, audioLengths(channels));
+        std::string content;
+        std::vector<uint8_t> last(channels, 0);
+        for (uint32_t i = 0; i < 12; ++i) {
+            const bool up = (i * 7) % 3 != 0;
+            b.code(up ? "1" : "0");
+            uint8_t& prev = last[i % channels];
+            prev = uint8_t(prev + (up ? 5 : 0));
+            content += char(prev);
+        }
+        const Got g = get(archive({compressed("pcm", b, content)}), "pcm");
+        EXPECT_TRUE(g.ok) << channels << ": " << g.error;
+        EXPECT_EQ(g.bytes, content) << channels << " channels";
+    }
+}
+
+// Three files of one stream: "abab", "ba", then a 2-byte copy from 3 back
+// ("bb"), which only the shared window can give.
+std::vector<Entry> solidFiles(uint16_t continues) {
+    Bits first, second, third;
+    tables(first, false, 0, lzLengths({261}));
+    first.code("0").code("10").code("1100").put(1, 2);
+    second.code("10").code("0");
+    third.code("1100").put(2, 2);
+    return {compressed("one", first, "abab"), compressed("two", second, "ba", 0x8000 | continues),
+            compressed("three", third, "bb", 0x8000 | continues)};
+}
+
+TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
+    const Bytes solid = archive(solidFiles(0x10), true);
+    EXPECT_EQ(get(solid, "three").bytes, "bb");
+    EXPECT_EQ(get(solid, "two").bytes, "ba");
+    EXPECT_EQ(get(solid, "one").bytes, "abab");
+    // Not solid: the third file starts with a match into nothing.
+    EXPECT_FALSE(get(archive(solidFiles(0)), "three").ok);
+
+    // A table change right after a file's last byte is read with that file,
+    // so the next one starts in audio mode.
+    Bits first, second;
+    tables(first, false, 0, lzLengths({269}));
+    first.code("0").code("10").code("1100");
+    tables(first, true, 1, audioLengths(1));
+    second.code("1").code("1");
+    const Bytes peek = archive({compressed("one", first, "ab"), compressed("two", second, "\x05\x0a", 0x8010)}, true);
+    EXPECT_EQ(get(peek, "two").bytes, "\x05\x0a");
+
+    std::vector<RarEntry> entries;
+    std::string error;
+    ASSERT_TRUE(rarListEntriesFromMemory(solid.data(), solid.size(), "test.rar", entries, error)) << error;
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2].name, "three");
+    EXPECT_EQ(entries[2].unpackedSize, 2u);
+    EXPECT_EQ(entries[2].flags, 0x8010);
+}
+
+// A long random stream of every LZ symbol kind with flat codes: main
+// symbols 9 bits (the symbol's own value), distance codes 6, length codes 5.
+// Reaches across the window's wrap, all length adjustments and the ring.
+Bits randomLzStream(uint64_t target, uint64_t& produced) {
+    Bits bits;
+    bits.put(0, 2);
+    const uint8_t codeLengths[19] = {0, 0, 0, 0, 0, 2, 2, 0, 0, 2};   // 5: "00", 6: "01", 9: "10"
+    for (uint8_t l : codeLengths) bits.put(l, 4);
+    for (int i = 0; i < 298; ++i) bits.code("10");
+    for (int i = 0; i < 48; ++i) bits.code("01");
+    for (int i = 0; i < 28; ++i) bits.code("00");
+
+    const uint8_t lenBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
+    const uint8_t shortBase[8] = {0, 4, 8, 16, 32, 64, 128, 192}, shortBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
+    uint32_t lenBase[28], distBase[48], distBits[48];
+    for (uint32_t i = 0, b = 0; i < 28; b += 1u << lenBits[i++]) lenBase[i] = b;
+    for (uint32_t i = 0, b = 0; i < 48; b += 1u << distBits[i++]) distBase[i] = b, distBits[i] = i < 4 ? 0 : i < 34 ? (i - 2) / 2 : 16;
+
+    uint64_t written = 0;
+    uint32_t ring[4] = {}, ringIndex = 0, lastLength = 0, x = 777;
+    auto random = [&](uint32_t n) { return (x = x * 1103515245 + 12345) >> 8 & (n - 1); };   // n: a power of two
+    while (written < target) {
+        const uint32_t op = random(16);
+        if (op < 5 || written < 2) {
+            bits.put(random(256), 9), ++written;
+            continue;
+        }
+        uint32_t dist = ring[(ringIndex - 1) & 3], length = lastLength;
+        if (op == 5) {
+            if (!lastLength) continue;
+            bits.put(256, 9);
+        } else if (op == 6) {
+            const uint32_t back = 1 + random(4), ls = random(32) % 28, extra = random(1u << lenBits[ls]);
+            dist = ring[(ringIndex - back) & 3];
+            if (!dist) continue;
+            bits.put(256 + back, 9).put(ls, 5).put(extra, lenBits[ls]);
+            length = lenBase[ls] + 2 + extra + (dist >= 257) + (dist >= 8192) + (dist >= 262144);
+        } else if (op < 9) {
+            const uint32_t ss = random(8), extra = random(1u << shortBits[ss]);
+            dist = shortBase[ss] + 1 + extra, length = 2;
+            if (dist > written) continue;
+            bits.put(261 + ss, 9).put(extra, shortBits[ss]);
+        } else {
+            const uint32_t ls = random(32) % 28, extra = random(1u << lenBits[ls]), ds = random(64) % 48;
+            const uint32_t distExtra = random(1u << distBits[ds]);
+            dist = distBase[ds] + 1 + distExtra;
+            if (dist > written) continue;
+            bits.put(270 + ls, 9).put(extra, lenBits[ls]).put(ds, 6).put(distExtra, distBits[ds]);
+            length = lenBase[ls] + 3 + extra + (dist >= 8192) + (dist >= 262144);
+        }
+        ring[ringIndex++ & 3] = dist, lastLength = length, written += length;
+    }
+    produced = written;
+    return bits;
+}
+
+// Audio streams of up to four channels, long enough for the coefficients to
+// adapt many times.
+Bits randomAudioStream(uint32_t channels, uint32_t bytes) {
+    Bits b;
+    tables(b, true, channels, audioLengths(channels));
+    for (uint32_t i = 0, x = 12345; i < bytes; ++i) b.code(((x = x * 1103515245 + 12345) >> 16) % 3 ? "1" : "0");
+    return b;
+}
+
+// unar, from outside, decides what these streams hold: it extracts them
+// (with a made-up checksum, which it reports but still writes the bytes),
+// and the reader must give the same bytes under their true checksum.
+TEST(RarArchive, RandomStreamsDecodeAsUnarDecodesThem) {
+    if (std::system("unar -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unar is not installed";
+    TempDataFolder folder;
+    uint64_t lzSize = 0;
+    const Bits lz = randomLzStream(1500000, lzSize);
+    std::vector<std::pair<Bits, uint32_t>> streams = {{lz, uint32_t(lzSize)}};
+    for (uint32_t channels = 1; channels <= 4; ++channels) streams.push_back({randomAudioStream(channels, 3000), 3000});
+
+    for (size_t i = 0; i < streams.size(); ++i) {
+        const auto& [bits, size] = streams[i];
+        const std::string arc = folder.root() + "s" + std::to_string(i) + ".rar", dir = folder.root() + "out" + std::to_string(i);
+        folder.writeRoot("s" + std::to_string(i) + ".rar", archive({compressed("f", bits, std::string(size, 'x'))}));
+        std::system(("unar -q -f -o '" + dir + "' '" + arc + "' >/dev/null 2>&1").c_str());
+        FILE* f = std::fopen((dir + "/f").c_str(), "rb");
+        ASSERT_TRUE(f) << "unar wrote nothing for stream " << i;
+        std::string theirs(size, '\0');
+        const size_t got = std::fread(theirs.data(), 1, size, f);
+        std::fclose(f);
+        ASSERT_EQ(got, size) << "stream " << i;
+        const Got g = get(archive({compressed("f", bits, theirs)}), "f");
+        EXPECT_TRUE(g.ok) << "stream " << i << ": " << g.error;
+        EXPECT_TRUE(g.bytes == theirs) << "stream " << i;
+    }
+}
+
+// Damage anywhere: a cut-off archive never yields the file, a flipped bit
+// either fails or (in a field nobody reads) changes nothing.
+TEST(RarArchive, DamagedArchivesFailCleanly) {
+    std::vector<Entry> files = solidFiles(0x10);
+    files.insert(files.begin() + 1, stored("plain.txt", "stored bytes"));
+    const Bytes good = archive(files, true);
+    const std::string text(good.begin(), good.end());
+    const size_t storedEnd = text.find("stored bytes") + 12;
+    for (const auto& [name, complete] : {std::pair{"three", good.size()}, {"plain.txt", storedEnd}}) {
+        ASSERT_TRUE(get(good, name).ok) << name;
+        const std::string want = get(good, name).bytes;
+        for (size_t n = 0; n < good.size(); ++n) {
+            const Got g = get(Bytes(good.begin(), good.begin() + long(n)), name);
+            if (n < complete) {
+                EXPECT_FALSE(g.ok) << name << " cut at " << n;
+            } else {
+                EXPECT_EQ(g.bytes, want) << name << " cut at " << n;
+            }
+        }
+        for (size_t i = 0; i < good.size(); ++i) {
+            for (int bit : {0, 3, 7}) {
+                Bytes bad = good;
+                bad[i] ^= uint8_t(1 << bit);
+                const Got g = get(bad, name);
+                if (g.ok) {
+                    EXPECT_EQ(g.bytes, want) << name << ": byte " << i << " bit " << bit;
+                }
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Round trips through the packer: whatever it writes comes back whole.
+
+namespace {
+
+std::vector<uint8_t> noise(size_t n, uint32_t seed) {
+    std::vector<uint8_t> b(n);
+    for (auto& v : b) v = uint8_t((seed = seed * 1664525 + 1013904223) >> 24);
+    return b;
+}
+
+std::vector<uint8_t> textOf(size_t n) {
+    static const char* const words[] = {"tunnel ", "flare ", "metaballs ", "column\n", "the ", "knot ", "cube "};
+    std::string s;
+    for (uint32_t x = 1; s.size() < n;) s += words[((x = x * 69069 + 1) >> 16) % 7];
+    return std::vector<uint8_t>(s.begin(), s.begin() + long(n));
+}
+
+// Interleaved 16-bit stereo-like samples: smooth waves, which the audio mode
+// predicts well.
+std::vector<uint8_t> samples(size_t frames, uint32_t channels) {
+    std::vector<uint8_t> b;
+    for (size_t i = 0; i < frames; ++i)
+        for (uint32_t c = 0; c < channels; ++c) b.push_back(uint8_t(128 + 100 * std::sin(double(i) * (0.01 + 0.003 * c))));
+    return b;
+}
+
+std::vector<pack::PackFile> packFiles() {
+    std::vector<uint8_t> big = textOf(600000), repeats(3000000, 'x');
+    const std::vector<uint8_t> more = noise(300000, 7), tail = textOf(400000);
+    big.insert(big.end(), more.begin(), more.end());
+    big.insert(big.end(), tail.begin(), tail.end());   // reaches back across the window
+    for (size_t i = 0; i < repeats.size(); i += 7919) repeats[i] = 'y';
+    return {{"empty.txt", {}},
+            {"one.bin", {42}},
+            {"hlv.txt", textOf(5000)},
+            {"noise.bin", noise(70000, 3)},
+            {"velm/canon.raw", big},
+            {"repeats.bin", repeats}};
+}
+
+Bytes packed(const std::vector<pack::PackFile>& files, pack::PackOptions options, std::vector<pack::PackedEntry>* report = nullptr) {
+    Bytes out;
+    std::string error;
+    EXPECT_TRUE(pack::buildArchive(files, options, out, error, report)) << error;
+    return out;
+}
+
+void expectWhole(const Bytes& arc, const std::vector<pack::PackFile>& files, const std::string& what) {
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+        const Got g = get(arc, it->name.c_str());
+        EXPECT_TRUE(g.ok) << what << ": " << g.error;
+        EXPECT_TRUE(g.bytes == std::string(it->bytes.begin(), it->bytes.end())) << what << ": " << it->name;
+    }
+}
+
+}  // namespace
+
+TEST(RarArchiveRoundTrip, PackedFilesComeBackWhole) {
+    const std::vector<pack::PackFile> files = packFiles();
+    for (bool solid : {false, true}) {
+        for (bool store : {false, true}) {
+            pack::PackOptions options;
+            options.solid = solid, options.store = store;
+            expectWhole(packed(files, options), files, std::string(solid ? "solid" : "plain") + (store ? " stored" : ""));
+        }
+    }
+}
+
+// Forced audio mode with one to four channels and tables rebuilt every few
+// hundred symbols, so table changes happen inside each file.
+TEST(RarArchiveRoundTrip, AudioModeAndTableChangesMidFile) {
+    for (int channels = 1; channels <= 4; ++channels) {
+        const std::vector<pack::PackFile> files = {{"a.raw", samples(20000, uint32_t(channels))},
+                                                   {"b.raw", samples(9000, uint32_t(channels))}};
+        for (bool solid : {false, true}) {
+            pack::PackOptions options;
+            options.solid = solid;
+            options.encoder.audioChannels = channels;
+            options.encoder.blockSymbols = 700;
+            std::vector<pack::PackedEntry> report;
+            const Bytes arc = packed(files, options, &report);
+            ASSERT_EQ(report.size(), 2u);
+            EXPECT_EQ(report[0].audioChannels, channels) << "the test must reach the audio mode";
+            expectWhole(arc, files, std::to_string(channels) + " channels" + (solid ? " solid" : ""));
+        }
+    }
+    pack::EncoderOptions small;
+    small.blockSymbols = 500;
+    const std::vector<uint8_t> text = textOf(60000);
+    ASSERT_GT(pack::encodeRar20({&text}, small)[0].tableChanges, 2) << "LZ tables must change mid-file";
+    pack::PackOptions options;
+    options.encoder = small;
+    expectWhole(packed({{"t.txt", text}}, options), {{"t.txt", text}}, "LZ table changes");
+}
