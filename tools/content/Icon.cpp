@@ -43,7 +43,7 @@ std::vector<uint8_t> iconPng() {
 
     const Plane alpha = tile();
     const std::vector<uint8_t> bytes = toBytes(pic, &alpha);
-    return encodePng(N, N, 4, bytes.data(), kPngLevel);
+    return encodePng(packedPixels(N, N, 4, bytes.data()), kPngLevel);
 }
 
 }  // namespace gen
