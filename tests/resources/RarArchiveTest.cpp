@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -321,6 +323,36 @@ TEST(RarArchive, RandomStreamsDecodeAsUnarDecodesThem) {
         EXPECT_TRUE(g.ok) << "stream " << i << ": " << g.error;
         EXPECT_TRUE(g.bytes == theirs) << "stream " << i;
     }
+}
+
+// Lookups from disk remember where the headers lie; an archive replaced
+// under the same name, even by one of the same size, is read afresh.
+TEST(RarArchive, ReplacedArchiveIsReadAfresh) {
+    TempDataFolder folder;
+    const std::string path = folder.root() + "data.dat";
+    auto fromDisk = [&](const char* name) {
+        uint8_t* out = nullptr;
+        uint32_t size = 0;
+        const int ok = rarGetFile(&out, &size, name, path.c_str(), nullptr);
+        std::string bytes = ok ? std::string(reinterpret_cast<char*>(out), size) : "(" + std::string(rarLastError()) + ")";
+        std::free(out);
+        return bytes;
+    };
+    const std::vector<std::vector<Entry>> versions = {
+        {stored("a.txt", "first"), stored("b.txt", "aaaa")},
+        {stored("a.txt", "first"), stored("b.txt", "bbbb")},                            // same size and layout
+        {stored("a.txt", "first"), stored("b.txt", "bbbb"), stored("new.txt", "added")},   // only grown
+        {stored("b.txt", "cccc"), stored("a.txt", "first")}};                           // moved about
+    const char* expected[] = {"aaaa", "bbbb", "bbbb", "cccc"};
+    for (size_t v = 0; v < versions.size(); ++v) {
+        folder.writeRoot("data.dat", archive(versions[v]));
+        const timespec sameTime[2] = {{1000000000, 0}, {1000000000, 0}};   // as if written in one tick
+        utimensat(AT_FDCWD, path.c_str(), sameTime, 0);
+        EXPECT_EQ(fromDisk("a.txt"), "first") << "version " << v;
+        EXPECT_EQ(fromDisk("b.txt"), expected[v]) << "version " << v;
+        EXPECT_EQ(fromDisk("new.txt").substr(0, 1), v == 2 ? "a" : "(") << "version " << v;
+    }
+    EXPECT_NE(fromDisk("missing").find(path), std::string::npos);
 }
 
 // Damage anywhere: a cut-off archive never yields the file, a flipped bit
