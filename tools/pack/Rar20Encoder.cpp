@@ -14,10 +14,11 @@ constexpr uint32_t kMaxDistance  = kWindowSize - 1;  // never reach a byte the c
 constexpr int      kMaxMatch     = 257;              // fits every match form after its length adjustments
 constexpr int      kLazyLimit    = 64;               // matches this long are taken without looking one byte on
 constexpr int      kHashBits     = 16;
+constexpr uint64_t kAudioMargin  = 32;               // audio mode must save 1/32 of the LZ size
 // Zero bytes after a file's last code: unar's bit reader looks up to two
 // bytes past the code it decodes and fails the file when they are missing.
-// Fewer than 5 bytes in all stay behind the last code, so no decoder takes
-// them for a table change.
+// Fewer than 5 bytes in all stay behind the last code, so a decoder that
+// peeks for a table change after a file's end does not try.
 constexpr size_t   kTailPadding  = 2;
 
 constexpr int kMainSymbols  = 298;
@@ -273,11 +274,10 @@ void writeTables(BitWriter& w, TableMemory& mem, const Block& b, const uint8_t* 
     static const uint8_t zeros[kPrevLengths] = {};
     ClCode code = clCode(lengths, zeros, n);
     bool keep = false;
-    // Building on the previous lengths only when they describe the same LZ
-    // tables: the two sets then differ only where the statistics moved.
-    // Audio tables are always sent whole; unar misreads audio tables built
-    // on earlier ones.
-    if (mem.layout == 0 && b.channels == 0) {
+    // Building on the previous lengths only when they describe the same
+    // tables (same mode, same channels): the two sets then differ only where
+    // the statistics moved.
+    if (mem.layout == b.channels) {
         ClCode delta = clCode(lengths, mem.prev, n);
         if (delta.bits < code.bits) {
             code = std::move(delta);
@@ -665,14 +665,17 @@ std::vector<EncodedFile> encodeRar20(const std::vector<const std::vector<uint8_t
             bestBits = blocksBits(blocks[f]);
             lz = trial;
         }
+        const uint64_t lzBits = bestBits;
         finder.insertUpTo(end);   // audio bytes are in the window for later matches all the same
         AudioState chosen = audio;
         for (int channels = 1; channels <= kMaxChannels && (forced || options.tryAudio); ++channels) {
             if (forced && channels != options.audioChannels) continue;
             AudioState trial = audio;
             std::vector<Block> coded = encodeAudio(stream.data() + start, end - start, channels, trial, blockSymbols);
+            // The audio mode has to win clearly: on noise it saves a few
+            // bytes but leaves a predictor state that hurts the files after.
             const uint64_t bits = blocksBits(coded);
-            if (bits < bestBits) {
+            if (bits < bestBits && (forced || bits + lzBits / kAudioMargin < lzBits)) {
                 bestBits = bits;
                 blocks[f] = std::move(coded);
                 chosen = trial;
@@ -686,31 +689,32 @@ std::vector<EncodedFile> encodeRar20(const std::vector<const std::vector<uint8_t
         out[f].tableChanges = int(blocks[f].size()) - 1;
     }
 
-    // Every block but the last ends with a table change; the change that
-    // ends a file's last block is the one the decoder peeks at to get the
-    // next file's tables.
-    std::vector<const Block*> order;
-    for (const std::vector<Block>& fb : blocks)
-        for (const Block& b : fb) order.push_back(&b);
+    // Every block but the stream's first starts with a table change coded
+    // with the tables before it, so a file that continues a solid stream
+    // starts with its own tables.  Nothing follows a file's last code but
+    // the padding: decoders that look for a table change after the end of
+    // a file (unar does not) find too few bytes to try.
+    std::vector<uint8_t> lengths;
+    std::vector<uint16_t> codes;
+    const Block* previous = nullptr;
     TableMemory memory;
-    size_t k = 0;
-    std::vector<uint8_t> lengths = order.empty() ? std::vector<uint8_t>{} : blockLengths(*order[0], order.size() > 1);
+    size_t left = 0;
+    for (const std::vector<Block>& fb : blocks) left += fb.size();
     for (size_t f = 0; f < files.size(); ++f) {
         BitWriter w;
-        if (f == 0 && !order.empty()) writeTables(w, memory, *order[0], lengths.data());
-        for (size_t i = 0; i < blocks[f].size(); ++i, ++k) {
-            const Block& b = *order[k];
-            std::vector<uint16_t> codes(lengths.size());
+        for (const Block& b : blocks[f]) {
+            if (previous) {
+                const auto [t, sym] = changeSymbol(*previous);
+                const size_t c = size_t(tableOffset(*previous, t) + sym);
+                w.put(codes[c], lengths[c]);
+            }
+            lengths = blockLengths(b, --left > 0);
+            codes.assign(lengths.size(), 0);
             for (int t = 0; t < tableCount(b); ++t)
                 canonicalCodes(lengths.data() + tableOffset(b, t), tableSymbols(b, t), codes.data() + tableOffset(b, t));
+            writeTables(w, memory, b, lengths.data());
             writeItems(w, b, lengths.data(), codes.data());
-            if (k + 1 < order.size()) {
-                const auto [t, sym] = changeSymbol(b);
-                const size_t c = size_t(tableOffset(b, t) + sym);
-                w.put(codes[c], lengths[c]);
-                lengths = blockLengths(*order[k + 1], k + 2 < order.size());
-                writeTables(w, memory, *order[k + 1], lengths.data());
-            }
+            previous = &b;
         }
         out[f].packed = w.finish();
         out[f].packed.resize(out[f].packed.size() + kTailPadding, 0);

@@ -8,6 +8,8 @@
 
 #include <zlib.h>
 
+#include "resources/RarArchive.h"
+
 namespace pack {
 
 namespace {
@@ -29,6 +31,7 @@ constexpr uint8_t  kUnpackVersion   = 20;
 constexpr uint8_t  kMethodStored    = 0x30;
 constexpr uint8_t  kMethodNormal    = 0x33;
 constexpr uint32_t kAttrArchive     = 0x20;
+constexpr uint64_t kMaxSolidBytes   = 0x7FFFFFFF;   // stream positions of the compressor are 31-bit
 
 void put16(std::vector<uint8_t>& b, uint32_t v) {
     b.push_back(uint8_t(v));
@@ -59,8 +62,19 @@ struct Entry {
 
 bool buildArchive(const std::vector<PackFile>& files, const PackOptions& options, std::vector<uint8_t>& archive,
                   std::string& error, std::vector<PackedEntry>* report) {
+    // Empty files are stored: there is nothing to decode.  In a solid
+    // archive they go after every compressed entry, because unar ends a
+    // solid stream at any stored entry; the show's reader does not mind
+    // where they are.
+    std::vector<const PackFile*> order;
+    for (const PackFile& f : files) order.push_back(&f);
+    if (options.solid && !options.store)
+        std::stable_partition(order.begin(), order.end(), [](const PackFile* f) { return !f->bytes.empty(); });
+
     std::vector<Entry> entries;
-    for (const PackFile& f : files) {
+    uint64_t streamBytes = 0;
+    for (const PackFile* file : order) {
+        const PackFile& f = *file;
         Entry e{&f, f.name, {}};
         std::replace(e.name.begin(), e.name.end(), '/', '\\');
         if (e.name.empty() || e.name.size() > kMaxNameBytes) {
@@ -68,15 +82,20 @@ bool buildArchive(const std::vector<PackFile>& files, const PackOptions& options
                     " bytes, an archive name holds 1 to " + std::to_string(kMaxNameBytes);
             return false;
         }
-        if (f.bytes.size() > std::numeric_limits<uint32_t>::max()) {
-            error = "\"" + f.name + "\": larger than the 4 GiB an archive entry holds";
+        if (f.bytes.size() > kRarMaxUnpackedSize) {
+            error = "\"" + f.name + "\": " + std::to_string(f.bytes.size()) + " bytes, more than the " +
+                    std::to_string(kRarMaxUnpackedSize) + " the show reads from an archive";
+            return false;
+        }
+        streamBytes += f.bytes.size();
+        if (options.solid && streamBytes > kMaxSolidBytes) {
+            error = "\"" + f.name + "\": a solid archive holds at most " + std::to_string(kMaxSolidBytes) +
+                    " bytes in all";
             return false;
         }
         entries.push_back(std::move(e));
     }
 
-    // Empty files are stored: there is nothing to decode, and the stream of
-    // a solid archive passes them by untouched.
     if (!options.store) {
         std::vector<size_t> packed;
         for (size_t i = 0; i < entries.size(); ++i)
@@ -161,7 +180,8 @@ bool collectFiles(const std::string& dir, std::vector<PackFile>& files, std::str
     std::vector<fs::path> paths;
     for (fs::recursive_directory_iterator it(dir, ec), last; !ec && it != last; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
-        if (!skip.empty() && fs::equivalent(it->path(), skip, ec)) continue;
+        std::error_code notThere;   // the archive need not exist yet
+        if (!skip.empty() && fs::equivalent(it->path(), skip, notThere)) continue;
         paths.push_back(it->path());
     }
     if (ec) {

@@ -33,7 +33,8 @@ struct PackedEntry {
 // Longest name the show's reader compares in full.
 constexpr size_t kMaxNameBytes = 259;
 
-// The whole archive, entries in the order given.  False with a message when
+// The whole archive, entries in the order given (empty files last in a
+// solid archive).  False with a message when
 // a name or a size cannot be held by the format.
 bool buildArchive(const std::vector<PackFile>& files, const PackOptions& options, std::vector<uint8_t>& archive,
                   std::string& error, std::vector<PackedEntry>* report = nullptr);

@@ -1,15 +1,21 @@
 // halvoren-pack create ARCHIVE DIR [--solid] [--store]   packs every file under DIR
+// halvoren-pack list ARCHIVE                              names, sizes, methods
+// halvoren-pack extract ARCHIVE NAME [OUT]                one file, through the show's reader
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "RarWriter.h"
+#include "resources/RarArchive.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: halvoren-pack create ARCHIVE DIR [--solid] [--store]\n";
+    "usage: halvoren-pack create ARCHIVE DIR [--solid] [--store]\n"
+    "       halvoren-pack list ARCHIVE\n"
+    "       halvoren-pack extract ARCHIVE NAME [OUT]   (OUT defaults to the name's last part)\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -43,9 +49,52 @@ int create(int argc, char** argv) {
     return 0;
 }
 
+int list(int argc, char** argv) {
+    if (argc != 3) return usage();
+    std::vector<RarEntry> entries;
+    std::string error;
+    const bool ok = rarListEntries(argv[2], entries, error);
+    for (const RarEntry& e : entries) {
+        const char* method = e.method == 0x30 ? "stored" : "packed";
+        std::printf("%10u %10u  %s%s  v%u  %08x  %s\n", e.unpackedSize, e.packedSize, method,
+                    (e.flags & 0x0010) ? "+" : " ", e.unpackVersion, e.fileCrc, e.name.c_str());
+    }
+    if (!ok) {
+        std::fprintf(stderr, "halvoren-pack: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int extract(int argc, char** argv) {
+    if (argc != 4 && argc != 5) return usage();
+    const char* name = argv[3];
+    std::string out = argc == 5 ? argv[4] : name;
+    if (argc == 4) {
+        const size_t cut = out.find_last_of("/\\");
+        if (cut != std::string::npos) out = out.substr(cut + 1);
+    }
+    uint8_t* bytes = nullptr;
+    uint32_t size = 0;
+    if (!rarGetFile(&bytes, &size, name, argv[2], nullptr)) {
+        std::fprintf(stderr, "halvoren-pack: %s\n", rarLastError());
+        return 1;
+    }
+    FILE* f = std::fopen(out.c_str(), "wb");
+    const bool written = f && std::fwrite(bytes, 1, size, f) == size;
+    std::free(bytes);
+    if (!f || std::fclose(f) != 0 || !written) {
+        std::fprintf(stderr, "halvoren-pack: %s: cannot write\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "create") == 0) return create(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "list") == 0) return list(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "extract") == 0) return extract(argc, argv);
     return usage();
 }
