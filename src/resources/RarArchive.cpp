@@ -454,7 +454,8 @@ struct Decoder {
         uint32_t dst = writePos;
         if (src + length <= kWindowSize && dst + length <= kWindowSize) {
             if (dist >= length) {
-                std::memcpy(window + dst, window + src, length);
+                // memmove: a distance of the whole window copies a run onto itself.
+                std::memmove(window + dst, window + src, length);
             } else {
                 uint8_t* d = window + dst;
                 const uint8_t* s = window + src;
