@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -453,7 +454,8 @@ struct Decoder {
         uint32_t dst = writePos;
         if (src + length <= kWindowSize && dst + length <= kWindowSize) {
             if (dist >= length) {
-                std::memcpy(window + dst, window + src, length);
+                // memmove: a distance of the whole window copies a run onto itself.
+                std::memmove(window + dst, window + src, length);
             } else {
                 uint8_t* d = window + dst;
                 const uint8_t* s = window + src;
@@ -583,6 +585,7 @@ Decoder* workingState() {
 // One file header as read from the archive, with where its data lies.
 struct Block {
     RarEntry entry;
+    uint64_t start;        // archive offset of the header
     uint64_t dataOffset;   // archive offset of the packed data
     uint64_t next;         // archive offset of the next block
     bool     nameFits;     // the stored name was not cut short
@@ -652,6 +655,7 @@ public:
             const char* name = reinterpret_cast<const char*>(h + kFileHeaderSize);
             e.name.assign(name, size_t(std::find(name, name + keep, '\0') - name));
             b.nameFits = nameSize <= kMaxName && e.name.size() == nameSize;
+            b.start = start;
             b.dataOffset = next;
             if (flags & kBlockHasData) next += e.packedSize;
             if (next > src_.size()) return fail(e.name.c_str(), "data runs past the end of the archive");
@@ -668,6 +672,7 @@ public:
 
     bool solid() const { return solid_; }
     const std::string& error() const { return error_; }
+    void seek(uint64_t blockStart) { pos_ = blockStart; }
 
 private:
     Source&     src_;
@@ -692,7 +697,54 @@ bool sameName(const char* wanted, const std::string& stored) {
 // The most a file can grow from its packed bytes: every bit a longest match.
 uint64_t mostFrom(uint32_t packed) { return uint64_t(packed) * 8 * kLongestMatch; }
 
-bool extract(Source& src, const char* label, const char* name, uint8_t** out, uint32_t* outSize) {
+// Where the file headers of the last archive read from disk lie.  A lookup
+// in the same unchanged, non-solid archive goes straight to its entry and
+// re-reads only that header (which must match) instead of walking all those
+// before it: with a few hundred entries the walk costs more than decoding.
+struct HeaderIndex {
+    std::string        path;
+    struct stat        id = {};   // device, inode, size and time of the archive indexed
+    std::vector<Block> blocks;    // every file header up to the end, in order
+    bool               valid = false;
+
+    static bool sameFile(const struct stat& a, const struct stat& b) {
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+               a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    }
+
+    // The index of this archive, walked anew unless it is the one held.
+    bool use(Source& src, const char* label, const char* archivePath, const struct stat& file) {
+        if (valid && path == archivePath && sameFile(id, file)) return true;
+        valid = false;
+        blocks.clear();
+        Archive walk(src, label);
+        if (!walk.open() || walk.solid()) return false;
+        Block b;
+        bool atEnd = false;
+        while (walk.nextFile(b, atEnd)) blocks.push_back(b);
+        if (!atEnd) return false;   // a malformed block: the walk reports it each time
+        path = archivePath;
+        id = file;
+        valid = true;
+        return true;
+    }
+
+    const Block* find(const char* name) const {
+        for (const Block& b : blocks)
+            if (b.nameFits && sameName(name, b.entry.name)) return &b;
+        return nullptr;
+    }
+};
+
+bool sameHeader(const Block& a, const Block& b) {
+    const RarEntry &x = a.entry, &y = b.entry;
+    return a.start == b.start && a.next == b.next && a.nameFits == b.nameFits && x.name == y.name &&
+           x.packedSize == y.packedSize && x.unpackedSize == y.unpackedSize && x.fileCrc == y.fileCrc &&
+           x.unpackVersion == y.unpackVersion && x.method == y.method && x.flags == y.flags;
+}
+
+bool extract(Source& src, const char* label, const char* name, uint8_t** out, uint32_t* outSize,
+             HeaderIndex* index = nullptr) {
     Archive archive(src, label);
     auto failWith = [&](const char* entry, const char* problem) {
         archive.fail(entry, problem);
@@ -706,10 +758,22 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
 
     Decoder* dec = nullptr;   // taken when the first compressed entry needs it
 
+    const Block* expected = nullptr;   // the indexed header the walk jumps to
+    if (index && index->valid && !archive.solid()) {
+        expected = index->find(name);
+        if (!expected) return failWith(name, "no such file in the archive");
+        archive.seek(expected->start);
+    }
+
     Block b;
     for (;;) {
         bool atEnd = false;
-        if (!archive.nextFile(b, atEnd)) {
+        if (!archive.nextFile(b, atEnd) || (expected && !sameHeader(b, *expected))) {
+            if (expected) {
+                // The archive is not what was indexed after all: walk it.
+                index->valid = false;
+                return extract(src, label, name, out, outSize);
+            }
             if (atEnd) return failWith(name, "no such file in the archive");
             g_lastError = archive.error();
             return false;
@@ -828,7 +892,10 @@ int rarGetFile(uint8_t** out, uint32_t* outSize, const char* name, const char* a
         return 0;
     }
     Source src(f);
-    const bool ok = extract(src, label, name, out, outSize);
+    static HeaderIndex index;
+    struct stat file;
+    const bool indexed = fstat(fileno(f), &file) == 0 && index.use(src, label, archivePath, file);
+    const bool ok = extract(src, label, name, out, outSize, indexed ? &index : nullptr);
     std::fclose(f);
     return finish(ok, out, outSize);
 }
