@@ -2,7 +2,10 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "engine/DemoTypes.h"
 #include "engine/EffectRegistry.h"
 #include "resources/DataFile.h"
 
@@ -64,7 +67,42 @@ void parseFxTime(Schedule& schedule, const char* line, const EffectRegistry& reg
     row.end = uint32_t(readInt(endWord));
 }
 
+// The first word of a script's first line: the header.
+std::string headerWord(DataFile& script) {
+    char line[kLineLength + 1] = {};
+    char word[kLineLength] = {};
+    script.readLine(line, kLineLength);
+    scanWord(line, word, kLineLength);
+    return word;
+}
+
+[[noreturn]] void scriptFails(const char* scriptName, const std::string& why) {
+    throw FatalError(std::string("script \"") + scriptName + "\": " + why);
+}
+
 }  // namespace
+
+void loadShowScript(Schedule& schedule, const char* scriptName, DataFileService& files,
+                    const EffectRegistry& registry) {
+    std::unique_ptr<DataFile> script = files.find(scriptName);
+    if (!script) {
+        const std::filesystem::path root = std::filesystem::absolute(files.root().empty() ? "." : files.root());
+        throw FatalError(std::string("no \"") + scriptName + "\" in " + (root / "data/").lexically_normal().string() +
+                         " or in " + (root / files.archiveName()).lexically_normal().string() +
+                         "; start the show from the folder that holds data/");
+    }
+    if (!loadScript(schedule, scriptName, files, registry)) {
+        const std::string header = headerWord(*script);
+        scriptFails(scriptName, header.empty() ? "does not start with INI_01 (its first line is empty)"
+                                               : "does not start with INI_01 (it starts with \"" + header + "\")");
+    }
+    if (schedule.scheduleCount == 0)
+        scriptFails(scriptName, "no FXTIME row names a registered effect, so there is no show to run");
+    for (int slot = 0; slot < 2; ++slot)
+        if (schedule.imageSlots[slot][0] == '\0')
+            scriptFails(scriptName, "loading-screen picture " + std::to_string(slot) + " is not named (LOADIMAGE " +
+                                        std::to_string(slot) + ")");
+}
 
 bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& files,
                 const EffectRegistry& registry) {
