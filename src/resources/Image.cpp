@@ -72,6 +72,25 @@ Size claimedSize(ImageType type, const uint8_t* data, uint32_t size) {
     return {};
 }
 
+// SDL_image feeds libpng from memory without telling it when the bytes ran
+// out: a chunk whose length runs past the end makes libpng read stale
+// buffers for ever.  So the chunks are walked first, and a PNG goes in only
+// when its chunks are whole up to IEND.
+bool pngChunksWhole(const uint8_t* data, uint32_t size) {
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    constexpr uint64_t kChunkOverhead = 12;   // length, type, CRC
+    if (size < sizeof kSignature || std::memcmp(data, kSignature, sizeof kSignature) != 0)
+        return true;   // not a PNG at all: libpng refuses it by itself
+    uint64_t at = sizeof kSignature;
+    while (at + kChunkOverhead <= size) {
+        const uint64_t next = at + kChunkOverhead + bigEndian32(data + at);
+        if (next > size) return false;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+        at = next;
+    }
+    return false;
+}
+
 // SDL_image decodes a cut-off uncompressed TGA without complaint, the
 // missing rows left black.  Kinds 1 to 3 store every pixel raw, so their
 // length follows from the header; run-length ones are let by.
@@ -140,8 +159,10 @@ void decodeImage(PixelImage& image, const char* name, DataFileService& files) {
         fail(name, "too large (" + std::to_string(claimed.width) + " x " + std::to_string(claimed.height) +
                        " pixels, at most " + std::to_string(kMaxSide) + " a side)");
 
-    if (type == ImageType::Tga && !tgaLongEnough(file->data(), file->size()))
-        fail(name, "not decodable (cut short)");
+    const bool whole = type == ImageType::Png   ? pngChunksWhole(file->data(), file->size())
+                       : type == ImageType::Tga ? tgaLongEnough(file->data(), file->size())
+                                                : true;
+    if (!whole) fail(name, "not decodable (cut short)");
     Surface decoded(decodeSurface(type, file->data(), file->size()));
     if (!decoded) fail(name, std::string("not decodable (") + IMG_GetError() + ")");
     file.reset();

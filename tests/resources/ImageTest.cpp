@@ -181,6 +181,12 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
         // Cut inside a chunk: libpng fed from memory once spun for ever on this.
         folder.write("cut.png", Bytes(whole->data(), whole->data() + whole->size() / 2));
     }
+    // A text chunk claiming more bytes than the file has: libpng, fed from
+    // memory, would read stale buffers for ever (this test then hangs).
+    Bytes lying = encodePng(kWide, kHigh, 2, 8, kPicture);
+    const Bytes text = {0, 0, 0x03, 0xE8, 't', 'E', 'X', 't', 'h', 'i'};
+    lying.insert(lying.begin() + 33, text.begin(), text.end());   // after the signature and IHDR
+    folder.write("lying-chunk.png", lying);
     Bytes tga = encodeTga(kWide, kHigh, 3, kPicture, false);
     tga.resize(tga.size() - 3);
     folder.write("cut.tga", tga);
@@ -192,7 +198,7 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
 
     const std::pair<const char*, const char*> cases[] = {
         {"tunnel/textura.png", "not found"}, {"garbage.png", "not decodable"}, {"empty.png", "not decodable"},
-        {"cut.png", "not decodable"}, {"cut.tga", "not decodable"},
+        {"cut.png", "not decodable"}, {"lying-chunk.png", "not decodable"}, {"cut.tga", "not decodable"},
         {"png-inside.dat", "not decodable"}, {"huge.tga", "too large (65535 x 65535"},
         {"wide.png", "too large (100000 x 1"}};
     for (const auto& [name, why] : cases) {
