@@ -67,13 +67,19 @@ void parseFxTime(Schedule& schedule, const char* line, const EffectRegistry& reg
     row.end = uint32_t(readInt(endWord));
 }
 
-// The first word of a script's first line: the header.
+constexpr size_t kQuotedWord = 32;   // characters of a wrong header shown in the message
+
+// The first word of a script's first line, fit for one line of a message:
+// a binary file's bytes come out as '?', a long word cut short.
 std::string headerWord(DataFile& script) {
     char line[kLineLength + 1] = {};
     char word[kLineLength] = {};
     script.readLine(line, kLineLength);
     scanWord(line, word, kLineLength);
-    return word;
+    std::string shown;
+    for (const char* c = word; *c && shown.size() < kQuotedWord; ++c)
+        shown += (*c >= ' ' && *c <= '~') ? *c : '?';
+    return word[shown.size()] ? shown + "..." : shown;
 }
 
 [[noreturn]] void scriptFails(const char* scriptName, const std::string& why) {
