@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kBlockFrames = 1024;
-constexpr int kMaxBlocks = 8;   // about 0.2 s of music
+constexpr int kMaxBlocks = 2;   // about 0.05 s of music
 
 }  // namespace
 
