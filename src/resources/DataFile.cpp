@@ -11,6 +11,8 @@ namespace {
 constexpr uint32_t kMaxPath = 259;            // characters of a path, without the NUL
 constexpr uint32_t kMaxBuckets = 2048;        // the bucket count stops doubling past 1024
 constexpr uint32_t kZipReadChunk = 1u << 20;  // unzReadCurrentFile takes an unsigned, returns an int
+constexpr uint64_t kMaxInflateRatio = 1032;   // deflate's most: one stored byte never gives more
+constexpr uint64_t kInflateSlack = 64;        // bytes, for tiny entries
 
 // Directory prefixes tried before the archive, in order, relative to the root.
 constexpr const char* kDirectoryPrefixes[] = {"data/"};
@@ -192,6 +194,13 @@ bool DataFile::loadZip(const char* name) {
         unzGetCurrentFileInfo(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
         info.uncompressed_size > UINT32_MAX)
         return false;
+    // A stored entry is as long as its bytes, a deflated one at most 1032
+    // times as long: a larger recorded size is a lie, and believing it would
+    // let a few bytes of archive ask for gigabytes.
+    const bool possible = info.compression_method == 0
+                              ? info.uncompressed_size == info.compressed_size
+                              : info.uncompressed_size <= info.compressed_size * kMaxInflateRatio + kInflateSlack;
+    if (!possible) return false;
 
     // The size comes from the archive, so it may lie: the entry counts as
     // found only if it really yields that many bytes.

@@ -143,6 +143,17 @@ TEST(DataFileArchive, EntryShorterThanItsRecordedSizeIsNotFound) {
     }
 }
 
+// Sizes beyond what deflate can produce are refused; the real extreme still loads.
+TEST(DataFileArchive, DeflatedEntryAtTheCompressionLimitLoads) {
+    TempDataFolder folder;
+    const std::string path = folder.root() + "zeros.zip";
+    writeZip(path, {{"zeros.bin", std::string(size_t(1) << 22, '\0')}});
+    DataFile archive;
+    ASSERT_TRUE(archive.openArchive(path.c_str()));
+    ASSERT_TRUE(archive.load("zeros.bin"));
+    EXPECT_EQ(archive.size(), 1u << 22);
+}
+
 TEST(DataFileLookup, DirectoryComesBeforeTheArchive) {
     TempDataFolder folder;
     writeZip(folder.root() + "data.zip", {{"hlv.txt", "from archive"}, {"only/zip.txt", "zipped"}});
