@@ -48,7 +48,7 @@ for name in "${names[@]}"; do
     mkdir -p "$corpus" "$seeds"
     echo "fuzz: $name for ${seconds}s${FUZZ_RUNS:+ or $FUZZ_RUNS inputs}"
     if ! "$build/tests/fuzz/${name}_fuzz" "$corpus" "$seeds" -max_total_time="$seconds" "${runs[@]}" \
-            -timeout=10 -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 \
+            -timeout=30 -rss_limit_mb=2048 -close_fd_mask=3 -print_final_stats=1 \
             -artifact_prefix="$build/findings/$name-" 2>"$build/findings/$name.log"; then
         failed+=("$name")
         tail -n 40 "$build/findings/$name.log"
