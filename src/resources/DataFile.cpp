@@ -202,16 +202,26 @@ bool DataFile::loadZip(const char* name) {
                               : info.uncompressed_size <= info.compressed_size * kMaxInflateRatio + kInflateSlack;
     if (!possible) return false;
 
-    // The size comes from the archive, so it may lie: the entry counts as
-    // found only if it really yields that many bytes.
+    // The size comes from the archive, so it may lie (the compressed size
+    // too): the buffer grows only as bytes really come, and the entry counts
+    // as found only if it yields exactly that many.
     const uint32_t size = uint32_t(info.uncompressed_size);
-    uint8_t* bytes = new (std::nothrow) uint8_t[size ? size : 1];
+    uint32_t capacity = std::min(size, kZipReadChunk);
+    uint8_t* bytes = new (std::nothrow) uint8_t[capacity ? capacity : 1];
     if (!bytes) return false;
     uint32_t got = 0;
     if (unzOpenCurrentFile(zip_) == UNZ_OK) {
         while (got < size) {
-            const uint32_t want = std::min(size - got, kZipReadChunk);
-            const int n = unzReadCurrentFile(zip_, bytes + got, want);
+            if (got == capacity) {
+                const uint32_t grown = uint32_t(std::min<uint64_t>(size, uint64_t(capacity) * 2));
+                uint8_t* larger = new (std::nothrow) uint8_t[grown];
+                if (!larger) break;
+                std::memcpy(larger, bytes, got);
+                delete[] bytes;
+                bytes = larger;
+                capacity = grown;
+            }
+            const int n = unzReadCurrentFile(zip_, bytes + got, std::min(capacity - got, kZipReadChunk));
             if (n <= 0) break;
             got += uint32_t(n);
         }
