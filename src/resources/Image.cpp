@@ -72,16 +72,21 @@ Size claimedSize(ImageType type, const uint8_t* data, uint32_t size) {
     return {};
 }
 
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Refused here rather than by libpng, whose complaint would go to stderr
+// beside ours.
+bool pngSigned(const uint8_t* data, uint32_t size) {
+    return size >= sizeof kPngSignature && std::memcmp(data, kPngSignature, sizeof kPngSignature) == 0;
+}
+
 // SDL_image feeds libpng from memory without telling it when the bytes ran
 // out: a chunk whose length runs past the end makes libpng read stale
 // buffers for ever.  So the chunks are walked first, and a PNG goes in only
 // when its chunks are whole up to IEND.
 bool pngChunksWhole(const uint8_t* data, uint32_t size) {
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     constexpr uint64_t kChunkOverhead = 12;   // length, type, CRC
-    if (size < sizeof kSignature || std::memcmp(data, kSignature, sizeof kSignature) != 0)
-        return true;   // not a PNG at all: libpng refuses it by itself
-    uint64_t at = sizeof kSignature;
+    uint64_t at = sizeof kPngSignature;
     while (at + kChunkOverhead <= size) {
         const uint64_t next = at + kChunkOverhead + bigEndian32(data + at);
         if (next > size) return false;
@@ -153,6 +158,8 @@ void decodeImage(PixelImage& image, const char* name, DataFileService& files) {
     if (file->size() == 0) fail(name, "not decodable (empty file)");
     if (file->size() > uint32_t(INT_MAX)) fail(name, "not decodable (larger than 2 GB)");
 
+    if (type == ImageType::Png && !pngSigned(file->data(), file->size()))
+        fail(name, "not decodable (not a PNG file)");
     const Size claimed = claimedSize(type, file->data(), file->size());
     if (claimed.width > kMaxSide || claimed.height > kMaxSide ||
         uint64_t(claimed.width) * claimed.height > kMaxPixels)
