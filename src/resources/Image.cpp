@@ -58,7 +58,7 @@ Size claimedSize(ImageType type, const uint8_t* data, uint32_t size) {
             // less DHT, JPG and DAC, which share the range).
             uint32_t at = 2;
             while (at + 4 <= size) {
-                if (data[at] != 0xFF) return {};
+                if (data[at] != 0xFF) { ++at; continue; }   // libjpeg skips stray bytes too
                 const uint8_t marker = data[at + 1];
                 if (marker == 0xFF) { ++at; continue; }   // fill byte
                 if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
