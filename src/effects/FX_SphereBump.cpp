@@ -88,6 +88,7 @@ float FX_SphereBump::flareBrightness(uint32_t i, uint32_t indexCount, float c) {
 }
 
 void FX_SphereBump::init() {
+    release();   // a second init starts from fresh zeroed buffers, the first ones go back
     capacity_ = kCapacity;
     vertices_ = static_cast<Vec3*>(allocZeroed(kCapacity * sizeof(Vec3)));
     normals_ = static_cast<Vec3*>(allocZeroed(capacity_ * sizeof(Vec3)));
@@ -224,4 +225,6 @@ void FX_SphereBump::release() {
     freeBlock(indices_);
     vertices_ = normals_ = nullptr;
     indices_ = nullptr;
+    indexCount_ = 0;   // neither the sphere nor its flares draw until the next init
+    capacity_ = 0;
 }

@@ -83,6 +83,7 @@ KnotShape FX_TorusKnot::shape() const {
 }
 
 void FX_TorusKnot::init() {
+    release();   // a second init starts from fresh zeroed buffers, the first ones go back
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     capacity_ = kCapacity;
     vertices_ = static_cast<Vec3*>(allocZeroed(kCapacity * sizeof(Vec3)));
@@ -191,4 +192,6 @@ void FX_TorusKnot::release() {
     freeBlock(indices_);
     vertices_ = normals_ = nullptr;
     indices_ = nullptr;
+    triangleCount_ = 0;
+    capacity_ = 0;
 }

@@ -84,6 +84,7 @@ uint32_t FX_Tunnel::firstBand(float eyeZ) {
 }
 
 void FX_Tunnel::init() {
+    release();   // a second init starts from fresh zeroed buffers, the first ones go back
     capacity_ = kCapacity;
     vertices_ = static_cast<Vec3*>(allocZeroed(kCapacity * sizeof(Vec3)));
     normals_ = static_cast<Vec3*>(allocZeroed(capacity_ * sizeof(Vec3)));
@@ -202,4 +203,6 @@ void FX_Tunnel::release() {
     freeBlock(indices_);
     vertices_ = normals_ = nullptr;
     indices_ = nullptr;
+    indicesPerBand_ = 0;   // render draws nothing until the next init
+    capacity_ = 0;
 }

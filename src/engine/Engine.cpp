@@ -16,10 +16,11 @@ Engine::Engine(DemoContext& demo, EffectRegistry& registry, IDemoClock& clock, I
     : demo_(demo), registry_(registry), clock_(clock), display_(display) {}
 
 int Engine::run(const char* scriptName) {
+    // The script first: a show that cannot run says so before a window opens.
+    registry_.registerAll(demo_);
+    loadShowScript(schedule, scriptName, *demo_.files, registry_);
     if (!display_.createWindow(kWindowTitle, demo_.display)) return 255;   // nothing freed, as documented
     display_.ensureGlew();
-    registry_.registerAll(demo_);
-    loadScript(schedule, scriptName, *demo_.files, registry_);
     loadImageSlots(schedule, *demo_.files, imageSlotTextures);
 
     pumpMessage();

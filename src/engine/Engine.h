@@ -38,7 +38,8 @@ public:
 
     // The whole show, from window creation to shutdown.  Returns the process's
     // exit status: 0 after a normal shutdown, 255 when the window cannot be made.
-    // A FatalError (missing picture) propagates to the entry point.
+    // A FatalError (unusable script, missing picture) propagates to the entry
+    // point; the script is checked before the window opens.
     int run(const char* scriptName = "hlv.txt");
 
     // One pass through the event queue, then one frame: SDL has no repaint

@@ -2,7 +2,10 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
+#include "engine/DemoTypes.h"
 #include "engine/EffectRegistry.h"
 #include "resources/DataFile.h"
 
@@ -64,24 +67,40 @@ void parseFxTime(Schedule& schedule, const char* line, const EffectRegistry& reg
     row.end = uint32_t(readInt(endWord));
 }
 
-}  // namespace
+constexpr size_t kQuotedWord = 32;   // characters of a wrong header shown in the message
 
-bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& files,
-                const EffectRegistry& registry) {
-    std::unique_ptr<DataFile> script = files.find(scriptName);
-    if (!script) return true;
+// A word fit for one line of a message: a binary file's bytes come out as
+// '?', a long word cut short.
+std::string printable(const char* word) {
+    std::string shown;
+    for (const char* c = word; *c && shown.size() < kQuotedWord; ++c)
+        shown += (*c >= ' ' && *c <= '~') ? *c : '?';
+    return word[shown.size()] ? shown + "..." : shown;
+}
 
+[[noreturn]] void scriptFails(const char* scriptName, const std::string& why) {
+    throw FatalError(std::string("script \"") + scriptName + "\": " + why);
+}
+
+// The parse proper, from the start of the script's bytes.  False when the
+// first word is not the header (then nothing is filled, and that word goes
+// to *header when asked for).
+bool parseScript(Schedule& schedule, DataFile& script, const EffectRegistry& registry,
+                 std::string* header = nullptr) {
     char line[kLineLength + 1] = {};
     char word[kLineLength] = {};
-    script->readLine(line, kLineLength);
+    script.readLine(line, kLineLength);
     scanWord(line, word, kLineLength);
-    if (std::strcmp(word, "INI_01") != 0) return false;
+    if (std::strcmp(word, "INI_01") != 0) {
+        if (header) *header = printable(word);
+        return false;
+    }
 
     while (!std::strstr(word, "END_01")) {
-        if (script->cursor() >= script->size()) break;   // no end marker: stop at the data's end
+        if (script.cursor() >= script.size()) break;   // no end marker: stop at the data's end
         std::memset(line, 0, sizeof line);
         std::memset(word, 0, sizeof word);
-        script->readLine(line, kLineLength);
+        script.readLine(line, kLineLength);
         scanWord(line, word, kLineLength);
 
         if (std::strcmp(word, "MUSIC") == 0) {
@@ -95,4 +114,33 @@ bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& fil
         }
     }
     return true;
+}
+
+}  // namespace
+
+void loadShowScript(Schedule& schedule, const char* scriptName, DataFileService& files,
+                    const EffectRegistry& registry) {
+    std::unique_ptr<DataFile> script = files.find(scriptName);
+    if (!script) {
+        const std::filesystem::path root = std::filesystem::absolute(files.root().empty() ? "." : files.root());
+        throw FatalError(std::string("no \"") + scriptName + "\" in " + (root / "data/").lexically_normal().string() +
+                         " or in " + (root / files.archiveName()).lexically_normal().string() +
+                         "; start the show from the folder that holds data/");
+    }
+    std::string header;
+    if (!parseScript(schedule, *script, registry, &header))
+        scriptFails(scriptName, header.empty() ? "does not start with INI_01 (its first line is empty)"
+                                               : "does not start with INI_01 (it starts with \"" + header + "\")");
+    if (schedule.scheduleCount == 0)
+        scriptFails(scriptName, "no FXTIME row names a registered effect, so there is no show to run");
+    for (int slot = 0; slot < 2; ++slot)
+        if (schedule.imageSlots[slot][0] == '\0')
+            scriptFails(scriptName, "loading-screen picture " + std::to_string(slot) + " is not named (LOADIMAGE " +
+                                        std::to_string(slot) + ")");
+}
+
+bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& files,
+                const EffectRegistry& registry) {
+    std::unique_ptr<DataFile> script = files.find(scriptName);
+    return !script || parseScript(schedule, *script, registry);
 }

@@ -29,3 +29,11 @@ struct Schedule {
 // that cannot be found (nothing filled either).
 bool loadScript(Schedule& schedule, const char* scriptName, DataFileService& files,
                 const EffectRegistry& registry);
+
+// loadScript for the show itself, which cannot go on without a usable
+// script: throws FatalError naming the script and the problem when it is
+// missing (saying where it was looked for), when its first word is not
+// "INI_01", when no FXTIME row names a registered effect, or when a
+// loading-screen picture is not named.
+void loadShowScript(Schedule& schedule, const char* scriptName, DataFileService& files,
+                    const EffectRegistry& registry);

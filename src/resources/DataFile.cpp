@@ -15,6 +15,8 @@ namespace {
 constexpr uint32_t kMaxPath = 259;            // characters of a path, without the NUL
 constexpr uint32_t kMaxBuckets = 2048;        // the bucket count stops doubling past 1024
 constexpr uint32_t kZipReadChunk = 1u << 20;  // unzReadCurrentFile takes an unsigned, returns an int
+constexpr uint64_t kMaxInflateRatio = 1032;   // deflate's most: one stored byte never gives more
+constexpr uint64_t kInflateSlack = 64;        // bytes, for tiny entries
 
 // Directory prefixes tried before the archive, in order, relative to the root.
 constexpr const char* kDirectoryPrefixes[] = {"data/"};
@@ -196,17 +198,32 @@ bool DataFile::loadZip(const char* name) {
         unzGetCurrentFileInfo(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
         info.uncompressed_size > UINT32_MAX)
         return false;
+    // A stored entry is as long as its bytes, a deflated one at most 1032
+    // times as long: a larger recorded size is a lie, and believing it would
+    // let a few bytes of archive ask for gigabytes.
+    const bool possible = info.compression_method == 0
+                              ? info.uncompressed_size == info.compressed_size
+                              : info.uncompressed_size <= info.compressed_size * kMaxInflateRatio + kInflateSlack;
+    if (!possible) return false;
 
-    // The size comes from the archive, so it may lie: the entry counts as
-    // found only if it really yields that many bytes.
+    // The size comes from the archive, so it may lie (the compressed size
+    // too): the buffer grows only as bytes really come, and the entry counts
+    // as found only if it yields exactly that many.
     const uint32_t size = uint32_t(info.uncompressed_size);
-    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+    uint32_t capacity = std::min(size, kZipReadChunk);
+    uint8_t* bytes = static_cast<uint8_t*>(std::malloc(capacity ? capacity : 1));
     if (!bytes) return false;
     uint32_t got = 0;
     if (unzOpenCurrentFile(zip_) == UNZ_OK) {
         while (got < size) {
-            const uint32_t want = std::min(size - got, kZipReadChunk);
-            const int n = unzReadCurrentFile(zip_, bytes + got, want);
+            if (got == capacity) {
+                const uint32_t grown = uint32_t(std::min<uint64_t>(size, uint64_t(capacity) * 2));
+                auto* larger = static_cast<uint8_t*>(std::realloc(bytes, grown));
+                if (!larger) break;
+                bytes = larger;
+                capacity = grown;
+            }
+            const int n = unzReadCurrentFile(zip_, bytes + got, std::min(capacity - got, kZipReadChunk));
             if (n <= 0) break;
             got += uint32_t(n);
         }

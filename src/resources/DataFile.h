@@ -112,6 +112,7 @@ public:
     void release();
 
     const std::string& root() const { return root_; }
+    const std::string& archiveName() const { return archiveName_; }
 
 private:
     std::string root_;

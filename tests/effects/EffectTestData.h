@@ -11,13 +11,13 @@
 #include <vector>
 
 #include <epoxy/gl.h>
-#include <IL/il.h>
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
 #include "engine/DemoTypes.h"
 #include "engine/IEffect.h"
 #include "resources/DataFile.h"
+#include "resources/PngWriter.h"
 
 namespace hlvtest {
 
@@ -93,15 +93,7 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
 inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
     const char* dir = std::getenv("HLV_FRAME_DIR");
     if (!dir || !*dir) return;
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(ILuint(width), ILuint(height), 1, 4, IL_RGBA, IL_UNSIGNED_BYTE, const_cast<uint8_t*>(topDown.data()));
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-    ilEnable(IL_FILE_OVERWRITE);
-    ilSave(IL_PNG, (std::string(dir) + "/" + name + ".png").c_str());
-    ilDeleteImages(1, &image);
+    writePng(std::string(dir) + "/" + name + ".png", width, height, 4, topDown.data());
 }
 
 // A fresh FX in a fresh context and data folder (filled by writeData), started

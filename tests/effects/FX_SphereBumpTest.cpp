@@ -144,6 +144,20 @@ TEST_F(SphereGl, StartAddsOnUnitZeroAndLeavesLightOne) {
     sphere.release();
 }
 
+// A second init gives the first buffers back (valgrind shows it when it does
+// not); after release nothing is drawn from freed buffers.
+TEST_F(SphereGl, SecondInitAndRenderAfterReleaseAreSafe) {
+    FX_SphereBump sphere(world.demo);
+    sphere.init();
+    sphere.init();
+    sphere.start();
+    showFrame(sphere, 1000, 16);
+    sphere.release();
+    EXPECT_EQ(0u, sphere.indexCount());
+    showFrame(sphere, 1100, 100);   // neither sphere nor flares left to draw
+    sphere.release();
+}
+
 TEST(FX_SphereBumpFrames, RenderTheSphereTheSameWayTwice) {
     const auto frames = playTwice<FX_SphereBump>(writeSphereData, {149300, 151000, 156300, 162000}, "sphere");
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";

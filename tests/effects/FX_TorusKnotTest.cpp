@@ -145,6 +145,21 @@ TEST_F(KnotGl, FlashLastsUntilTheFrameAfter50ms) {
     knot.release();
 }
 
+// A second init gives the first buffers back (valgrind shows it when it does
+// not); after release nothing is drawn from freed buffers.
+TEST_F(KnotGl, SecondInitAndRenderAfterReleaseAreSafe) {
+    FX_TorusKnot knot(world.demo);
+    knot.init();
+    knot.init();
+    knot.start();
+    showFrame(knot, 100, 16);   // before the first beat's flash
+    EXPECT_GT(knot.triangleCount(), 0u);
+    knot.release();
+    showFrame(knot, 200, 100);
+    EXPECT_EQ(0u, knot.triangleCount());
+    knot.release();
+}
+
 TEST(FX_TorusKnotFrames, RenderTheKnotTheSameWayTwice) {
     // 25 frames per second; beats fall at 520, 1280, 2040, 2800 and 3560.
     std::vector<uint32_t> times;

@@ -114,6 +114,20 @@ TEST_F(TunnelGl, CameraFlightAndRollCarryOverBetweenStarts) {
     tunnel.release();
 }
 
+// A second init gives the first buffers back (valgrind shows it when it does
+// not); after release nothing is drawn from freed buffers.
+TEST_F(TunnelGl, SecondInitAndRenderAfterReleaseAreSafe) {
+    FX_Tunnel tunnel(world.demo);
+    tunnel.init();
+    tunnel.init();
+    tunnel.start();
+    showFrame(tunnel, 1000, 16);
+    tunnel.release();
+    EXPECT_EQ(0u, tunnel.indicesPerBand());
+    showFrame(tunnel, 1100, 100);   // nothing left to draw from
+    tunnel.release();
+}
+
 TEST(FX_TunnelFrames, RenderAFilledTubeTheSameWayTwice) {
     // Through the long band to the far end of the tube.
     const auto frames = playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000}, "tunnel");

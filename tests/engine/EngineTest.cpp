@@ -50,10 +50,11 @@ struct ScriptedClock : IDemoClock {
 struct ScriptedDisplay : IDisplay {
     hlvtest::HeadlessGl* gl = nullptr;
     int frames = 0;   // presented so far
+    bool windowAsked = false;
     std::function<void(Engine&, int frame)> events;
     std::function<void()> onPresent;
 
-    bool createWindow(const char*, const DisplayChoice&) override { return gl->ok(); }
+    bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, gl->ok(); }
     void pollEvents(Engine& engine) override { if (events) events(engine, frames); }
     void presentFrame() override {
         if (onPresent) onPresent();
@@ -104,10 +105,17 @@ TEST_F(EngineTest, SingleEntryStartsRendersAndEndsAtItsEnd) {
     EXPECT_EQ(4u, clock.next) << "the frame that reaches the end is the last one";
 }
 
-TEST_F(EngineTest, EmptyScheduleEndsAtTheFirstFrame) {
-    HLV_REQUIRE_GL(gl);
-    EXPECT_EQ(0, runShow({}, {0}));
-    EXPECT_EQ(showLog(), (Log{"music.close", "display.destroy"}));
+// Nothing to show: the script is refused before the window is asked for.
+TEST_F(EngineTest, EmptyScheduleStopsBeforeTheWindow) {
+    bool refused = false;
+    try {
+        runShow({"FXTIME Nobody 0 1000"}, {0});
+    } catch (const FatalError& error) {
+        refused = std::string(error.what()).find("FXTIME") != std::string::npos;
+    }
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(display.windowAsked);
+    EXPECT_TRUE(log.empty());
 }
 
 TEST_F(EngineTest, OverlappingEntryDrawsOverAndCurrentRestarts) {
@@ -197,8 +205,11 @@ TEST_F(EngineTest, FailedWindowReturns255AndFreesNothing) {
     struct NoWindow : ScriptedDisplay {
         bool createWindow(const char*, const DisplayChoice&) override { return false; }
     } broken;
-    EffectRegistry empty{std::vector<EffectFactory>{}};
-    EXPECT_EQ(255, Engine(demo, empty, clock, broken).run());
+    folder.writeScript({"FXTIME A 0 1000"});
+    DataFileService folderFiles(folder.root());
+    demo.files = &folderFiles;
+    EffectRegistry justA({recording<'A'>});
+    EXPECT_EQ(255, Engine(demo, justA, clock, broken).run());
     EXPECT_TRUE(log.empty());
 }
 

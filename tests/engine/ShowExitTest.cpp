@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -52,6 +53,41 @@ TEST(ShowExitTest, MissingPictureEndsTheShowWithItsName) {
         EXPECT_NE(outcome.status, 0);
         EXPECT_NE(outcome.status, kTimedOut) << "the show did not end by itself";
         EXPECT_NE(outcome.errors.find(message), std::string::npos) << outcome.errors;
+    }
+}
+
+// Content the show cannot run from: one line naming the file and the
+// problem, a failed status, and no window (the offscreen driver makes none
+// visible, so the lone stderr line stands for it: a window would have gone
+// on to the pictures and the effects).
+TEST(ShowExitTest, UnusableScriptIsRefusedWithOneLine) {
+    TempDataFolder noData, noScript, lowerHeader, emptyScript, pictureScript, noRows;
+    std::filesystem::remove_all(noData.root() + "data");
+    noScript.write("other.txt", std::string("INI_01\n"));
+    lowerHeader.writeScript({"FXTIME Flash 0 200"});
+    lowerHeader.write("hlv.txt", std::string("ini_01\nFXTIME Flash 0 200\nEND_01\n"));
+    emptyScript.write("hlv.txt", std::string());
+    pictureScript.write("hlv.txt", "\x89PNG" + std::string(40, 'x') + "\r\n\x1a\nINI_01\n");
+    noRows.writeScript({"FXTIME flash 0 200", "FXTIME Tunel 0 200", "FXTIMES Flash 0 200"});
+
+    const auto whereLooked = [](const TempDataFolder& folder) {
+        const std::string root = std::filesystem::canonical(folder.root()).string();
+        return "halvoren: no \"hlv.txt\" in " + root + "/data/ or in " + root +
+               "/data.dat; start the show from the folder that holds data/\n";
+    };
+    const std::pair<const TempDataFolder*, std::string> cases[] = {
+        {&noData, whereLooked(noData)},
+        {&noScript, whereLooked(noScript)},
+        {&lowerHeader, "halvoren: script \"hlv.txt\": does not start with INI_01 (it starts with \"ini_01\")\n"},
+        {&emptyScript, "halvoren: script \"hlv.txt\": does not start with INI_01 (its first line is empty)\n"},
+        {&pictureScript, "halvoren: script \"hlv.txt\": does not start with INI_01 (it starts with \"?PNG" +
+                             std::string(28, 'x') + "...\")\n"},
+        {&noRows, "halvoren: script \"hlv.txt\": no FXTIME row names a registered effect, so there is no show "
+                  "to run\n"}};
+    for (const auto& [folder, message] : cases) {
+        const Outcome outcome = runShow(*folder);
+        EXPECT_EQ(outcome.status, 1) << message;
+        EXPECT_EQ(outcome.errors, message);
     }
 }
 

@@ -147,6 +147,27 @@ TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
     }
 }
 
+// JPEG is lossy: a picture of two flat halves comes back near each half's colour.
+TEST(DecodeImageTest, JpegComesOutTopRowFirstAsRgb) {
+    constexpr int kSide = 16;
+    Bytes halves;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) halves.insert(halves.end(), {uint8_t(y < kSide / 2 ? 220 : 20), 30, uint8_t(y < kSide / 2 ? 20 : 220)});
+    TempDataFolder folder;
+    folder.writePicture("menu.jpg", kSide, kSide, 3, halves);
+    DataFileService files(folder.root());
+    PixelImage image;
+    decodeImage(image, "menu.jpg", files);
+    ASSERT_EQ(image.width, kSide);
+    ASSERT_EQ(image.height, kSide);
+    ASSERT_EQ(image.bytesPerPixel, 3);
+    // Rows away from the edge, where chroma subsampling smears the halves.
+    for (int y : {0, 1, 2, kSide - 3, kSide - 2, kSide - 1})
+        for (size_t i = size_t(y) * kSide * 3; i < size_t(y + 1) * kSide * 3; ++i)
+            ASSERT_NEAR(image.pixels[i], halves[i], 16) << "row " << y << " byte " << i;
+    freeBlock(image.pixels);
+}
+
 TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     TempDataFolder folder;
     folder.write("garbage.png", std::string("this is not a picture at all, just words"));
@@ -157,23 +178,39 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     {
         auto whole = files.find("whole.png");
         ASSERT_TRUE(whole);
-        // Cut inside a chunk: libpng fed by DevIL used to spin for ever on this.
+        // Cut inside a chunk: libpng fed from memory once spun for ever on this.
         folder.write("cut.png", Bytes(whole->data(), whole->data() + whole->size() / 2));
     }
+    // A text chunk claiming more bytes than the file has: libpng, fed from
+    // memory, would read stale buffers for ever (this test then hangs).
+    Bytes lying = encodePng(kWide, kHigh, 2, 8, kPicture);
+    const Bytes text = {0, 0, 0x03, 0xE8, 't', 'E', 'X', 't', 'h', 'i'};
+    lying.insert(lying.begin() + 33, text.begin(), text.end());   // after the signature and IHDR
+    folder.write("lying-chunk.png", lying);
     Bytes tga = encodeTga(kWide, kHigh, 3, kPicture, false);
     tga.resize(tga.size() - 3);
     folder.write("cut.tga", tga);
+    // Headers that ask for more memory than any picture of the show needs.
+    Bytes hugeTga = encodeTga(kWide, kHigh, 4, Bytes(kWide * kHigh * 4), false);
+    hugeTga[12] = hugeTga[13] = hugeTga[14] = hugeTga[15] = 0xFF;
+    folder.write("huge.tga", hugeTga);
+    folder.write("wide.png", encodePng(100000, 1, 0, 8, Bytes(100000)));
+    // libjpeg skips stray bytes between segments, so the size check must too.
+    folder.write("stray.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', '[', '[', '[', 0xFF, 0xC0, 0, 17, 8,
+                                    0x2E, 0x70, 0x6E, 0x67, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1});
 
     const std::pair<const char*, const char*> cases[] = {
         {"tunnel/textura.png", "not found"}, {"garbage.png", "not decodable"}, {"empty.png", "not decodable"},
-        {"cut.png", "not decodable"}, {"cut.tga", "not decodable"}, {"png-inside.dat", "not decodable"}};
+        {"cut.png", "not decodable"}, {"lying-chunk.png", "not decodable"}, {"cut.tga", "not decodable"},
+        {"png-inside.dat", "not decodable"}, {"huge.tga", "too large (65535 x 65535"},
+        {"wide.png", "too large (100000 x 1"}, {"stray.jpg", "too large (28263 x 11888"}};
     for (const auto& [name, why] : cases) {
         const std::string message = fatalMessageOf([&, name = name] {
             PixelImage image;
             decodeImage(image, name, files);
             freeBlock(image.pixels);
         });
-        EXPECT_NE(message.find(std::string("\"") + name + "\": " + why), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("\"") + name + "\": " + why), std::string::npos) << name << ": " << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }
 }

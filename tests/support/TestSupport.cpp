@@ -6,7 +6,10 @@
 #include <fstream>
 
 #include <epoxy/gl.h>
-#include <IL/il.h>
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include "resources/PngWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -41,17 +44,20 @@ void TempDataFolder::write(const std::string& name, const std::string& bytes) co
 
 void TempDataFolder::writePicture(const std::string& name, int width, int height, int channels,
                                   const std::vector<uint8_t>& pixels) const {
-    ilInit();
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(ILuint(width), ILuint(height), 1, ILubyte(channels), channels == 4 ? IL_RGBA : IL_RGB,
-               IL_UNSIGNED_BYTE, const_cast<uint8_t*>(pixels.data()));
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);   // DevIL assumes bottom-up rows otherwise
     const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
-    std::vector<uint8_t> encoded(pixels.size() * 2 + 4096);
-    encoded.resize(ilSaveL(jpeg ? IL_JPG : IL_PNG, encoded.data(), ILuint(encoded.size())));
-    ilDeleteImages(1, &image);
+    if (!jpeg) {
+        write(name, encodePng(width, height, channels, pixels.data()));
+        return;
+    }
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint8_t*>(pixels.data()), width, height, channels * 8, width * channels,
+        channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24);
+    std::vector<uint8_t> encoded(pixels.size() * 4 + 4096);
+    SDL_RWops* out = SDL_RWFromMem(encoded.data(), int(encoded.size()));
+    IMG_SaveJPG_RW(surface, out, 0, 95);
+    encoded.resize(size_t(SDL_RWtell(out)));
+    SDL_RWclose(out);
+    SDL_FreeSurface(surface);
     write(name, encoded);
 }
 

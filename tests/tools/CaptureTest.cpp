@@ -298,7 +298,7 @@ TEST(Capture, ProgramExitsWithUsageOrTheShowsMessage) {
     EXPECT_EQ(2, WEXITSTATUS(std::system((exe + " --fps nope 2>" + err).c_str())));
     EXPECT_NE(std::string::npos, readFile(err).find("usage:"));
 
-    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nEND_01\n"));
+    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
     EXPECT_NE(0, WEXITSTATUS(std::system((exe + " --dir " + folder.root() + " 2>" + err).c_str())));
     EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
 }
