@@ -93,7 +93,7 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
 inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
     const char* dir = std::getenv("HLV_FRAME_DIR");
     if (!dir || !*dir) return;
-    writePng(std::string(dir) + "/" + name + ".png", width, height, 4, topDown.data());
+    writePng(std::string(dir) + "/" + name + ".png", packedPixels(width, height, 4, topDown.data()), 6);
 }
 
 // A fresh FX in a fresh context and data folder (filled by writeData), started

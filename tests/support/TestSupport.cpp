@@ -46,7 +46,7 @@ void TempDataFolder::writePicture(const std::string& name, int width, int height
                                   const std::vector<uint8_t>& pixels) const {
     const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
     if (!jpeg) {
-        write(name, encodePng(width, height, channels, pixels.data()));
+        write(name, encodePng(packedPixels(width, height, channels, pixels.data())));
         return;
     }
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
