@@ -32,7 +32,7 @@ struct Bits {
     Bits& put(uint32_t value, uint32_t n) {
         while (n--) {
             if (used % 8 == 0) bytes.push_back(0), used = 0;
-            bytes.back() |= uint8_t(((value >> n) & 1) << (7 - used++));
+            bytes.back() |= uint8_t(((uint64_t(value) >> n) & 1) << (7 - used++));
         }
         return *this;
     }
