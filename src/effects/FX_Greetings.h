@@ -16,7 +16,7 @@ public:
     static constexpr int kLayers = 5;              // the name and its four echoes
     static constexpr uint32_t kStepMs = 1500;      // a step needs more than this since the last
 
-    explicit FX_Greetings(DemoContext& demo) : IEffect("Greetings"), demo_(demo) {}
+    explicit FX_Greetings(DemoContext&) : IEffect("Greetings") {}
 
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
@@ -40,7 +40,6 @@ public:
     uint32_t pageTexture(int p) const { return pageTextures_[p]; }
 
 private:
-    DemoContext& demo_;
     uint32_t pageTextures_[kPages] = {};   // GL names, alive until the process ends
     uint32_t page_ = 0;                    // texture shown is pageTextures_[page_ mod 4]
     uint32_t lastStepTime_ = 150;          // ms of music time

@@ -14,7 +14,7 @@ public:
     static constexpr uint32_t kAdvanceMs = 3500;   // music time between lines
     static constexpr int kLayers = 6;              // the line and its five echoes
 
-    explicit FX_Present(DemoContext& demo) : IEffect("Present"), demo_(demo) {}
+    explicit FX_Present(DemoContext&) : IEffect("Present") {}
 
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
@@ -38,7 +38,6 @@ public:
     uint32_t texture() const { return texture_; }
 
 private:
-    DemoContext& demo_;
     uint32_t advances_ = 0;       // how often the card has moved on; never reset
     uint32_t texture_ = 0;        // GL name of the three lines, alive until the process ends
     uint32_t line_ = 1;           // 85-pixel band of the texture shown, 1 = first line
