@@ -1,11 +1,11 @@
 #include "effects/FX_Credits.h"
 
+#include <iterator>
+
 #include <epoxy/gl.h>
 
 #include "effects/Camera.h"
-#include "effects/ContentTexts.h"
-#include "resources/Image.h"
-#include "resources/TextRaster.h"
+#include "effects/TextCard.h"
 
 namespace {
 
@@ -26,18 +26,13 @@ constexpr uint32_t kBackFrom = 180, kBackTo = 200, kRearm = 220;
 }  // namespace
 
 void FX_Credits::buildImage(uint8_t* canvas) {
-    uint8_t* scratch = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
-    for (const content::TextLine& l : content::kCreditLines)
-        addGlowingLine(canvas, scratch, l.x, l.y, content::kCreditCellHeight, l.text, kBlurPasses);
-    freeBlock(scratch);
+    drawGlowingLines(canvas, content::kCreditLines, std::size(content::kCreditLines), content::kCreditCellHeight,
+                     kBlurPasses);
 }
 
 void FX_Credits::init() {
-    uint8_t* pixels = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
-    buildImage(pixels);
     camera_ = Camera{{0, 0, 0}, {0, 1, 0}, {0, 1, 5}, 0.1f, 100.0f, 45.0f};
-    texture_ = createTexture(PixelImage{kTextImageSide, kTextImageSide, 4, pixels});
-    freeBlock(pixels);
+    texture_ = createTextTexture(buildImage);
 }
 
 void FX_Credits::start() {

@@ -1,10 +1,10 @@
 #include "effects/FX_Present.h"
 
+#include <iterator>
+
 #include <epoxy/gl.h>
 
-#include "effects/ContentTexts.h"
-#include "resources/Image.h"
-#include "resources/TextRaster.h"
+#include "effects/TextCard.h"
 
 namespace {
 
@@ -21,19 +21,11 @@ constexpr float kHalfWidth = 0.65f, kHalfHeight = 0.3f;
 }  // namespace
 
 void FX_Present::buildImage(uint8_t* canvas) {
-    uint8_t* scratch = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
-    for (const content::TextLine& l : content::kPresentLines)
-        addGlowingLine(canvas, scratch, l.x, l.y, content::kPresentCellHeight, l.text, kBlurPasses);
-    freeBlock(scratch);
+    drawGlowingLines(canvas, content::kPresentLines, std::size(content::kPresentLines), content::kPresentCellHeight,
+                     kBlurPasses);
 }
 
-void FX_Present::init() {
-    uint8_t* canvas = static_cast<uint8_t*>(allocZeroed(kTextImageBytes));
-    buildImage(canvas);
-    const PixelImage image{kTextImageSide, kTextImageSide, 4, canvas};
-    texture_ = createTexture(image);
-    freeBlock(canvas);
-}
+void FX_Present::init() { texture_ = createTextTexture(buildImage); }
 
 void FX_Present::start() {
     glActiveTextureARB(GL_TEXTURE1);
