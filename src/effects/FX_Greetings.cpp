@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 
 #include "effects/ContentTexts.h"
+#include "effects/TextCard.h"
 #include "resources/Image.h"
 #include "resources/TextRaster.h"
 
@@ -16,7 +17,6 @@ constexpr float kBandT = 85.0f / 512.0f;       // texture height of one name
 constexpr float kBrightness = 0.5f;            // grey of the base layer
 constexpr float kEchoDim = 0.05f;              // each echo that much darker
 constexpr float kEchoGrowth = 0.2f;
-constexpr float kEchoShrinkPerSecond = 0.2f;
 constexpr float kLineDrop = 0.25f;             // device units per step
 constexpr float kLowestLine = -0.75f;          // below this the page turns
 constexpr float kPageTopY = 0.6f;
@@ -86,10 +86,7 @@ bool FX_Greetings::advance(uint32_t t) {
     return true;
 }
 
-void FX_Greetings::shrinkEchoes(uint32_t dt) {
-    if (echoGrowth_ > 0.0f) echoGrowth_ -= float(dt) / 1000.0f * kEchoShrinkPerSecond;
-    else echoGrowth_ = 0.0f;
-}
+void FX_Greetings::shrinkEchoes(uint32_t dt) { echoGrowth_ = shrinkEcho(echoGrowth_, dt); }
 
 void FX_Greetings::render(uint32_t time_ms, uint32_t delta_ms) {
     glPushMatrix();
@@ -101,20 +98,9 @@ void FX_Greetings::render(uint32_t time_ms, uint32_t delta_ms) {
     if (step_ > 0) {
         // Past the sixth name the band runs below t = 0 and the texture
         // repeats: each page's names sit 2 texels higher than the last's.
-        const float tBottom = 1.0f - float(step_) * kBandT;
-        const float tTop = 1.0f - float(step_ - 1) * kBandT;
-        for (int i = 0; i < kLayers; ++i) {
-            const float grey = kBrightness - kEchoDim * float(i);
-            const float g = 1.0f + float(i) * echoGrowth_;
-            const float w = kHalfWidth * g, h = kHalfHeight * g;
-            glBegin(GL_TRIANGLE_STRIP);
-            glColor3f(grey, grey, grey);
-            glTexCoord2f(0, tBottom); glVertex3f(lineX_ + w, lineY_ - h, 0);
-            glTexCoord2f(1, tBottom); glVertex3f(lineX_ - w, lineY_ - h, 0);
-            glTexCoord2f(0, tTop);    glVertex3f(lineX_ + w, lineY_ + h, 0);
-            glTexCoord2f(1, tTop);    glVertex3f(lineX_ - w, lineY_ + h, 0);
-            glEnd();
-        }
+        const TextBand band{lineX_, lineY_, kHalfWidth, kHalfHeight, 1.0f - float(step_) * kBandT,
+                            1.0f - float(step_ - 1) * kBandT};
+        drawEchoes(band, kLayers, kBrightness, kEchoDim, echoGrowth_, true);
     }
 
     shrinkEchoes(delta_ms);

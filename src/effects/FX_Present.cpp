@@ -13,7 +13,6 @@ constexpr float kBandT = 85.0f / 512.0f;       // texture height of one line
 constexpr float kBrightness = 0.3f;            // grey of the base layer
 constexpr float kEchoDim = 0.05f;              // each echo that much darker
 constexpr float kEchoGrowth = 0.2f;            // scale step right after a change
-constexpr float kEchoShrinkPerSecond = 0.2f;
 constexpr float kLineDrop = 0.56f;             // device units per change
 constexpr float kShiftX = -0.5f;
 constexpr float kHalfWidth = 0.65f, kHalfHeight = 0.3f;
@@ -59,30 +58,16 @@ float FX_Present::advance(uint32_t t) {
     return 0.0f;   // one black frame
 }
 
-void FX_Present::shrinkEchoes(uint32_t dt) {
-    if (echoGrowth_ > 0.0f) echoGrowth_ -= float(dt) / 1000.0f * kEchoShrinkPerSecond;
-    else echoGrowth_ = 0.0f;
-}
+void FX_Present::shrinkEchoes(uint32_t dt) { echoGrowth_ = shrinkEcho(echoGrowth_, dt); }
 
 void FX_Present::render(uint32_t time_ms, uint32_t delta_ms) {
     glPushMatrix();
     const float brightness = advance(time_ms);
     glTranslatef(kShiftX, 0, 0);
 
-    const float tBottom = 1.0f - float(line_) * kBandT;
-    const float tTop = 1.0f - float(line_ - 1) * kBandT;
-    for (int i = 0; i < kLayers; ++i) {
-        const float grey = brightness - kEchoDim * float(i);
-        const float g = 1.0f + float(i) * echoGrowth_;
-        const float w = kHalfWidth * g, h = kHalfHeight * g;
-        glBegin(GL_TRIANGLE_STRIP);
-        glColor3f(grey, grey, grey);
-        glTexCoord2f(1, tBottom); glVertex3f(lineX_ + w, lineY_ - h, 0);
-        glTexCoord2f(0, tBottom); glVertex3f(lineX_ - w, lineY_ - h, 0);
-        glTexCoord2f(1, tTop);    glVertex3f(lineX_ + w, lineY_ + h, 0);
-        glTexCoord2f(0, tTop);    glVertex3f(lineX_ - w, lineY_ + h, 0);
-        glEnd();
-    }
+    const TextBand band{lineX_, lineY_, kHalfWidth, kHalfHeight, 1.0f - float(line_) * kBandT,
+                        1.0f - float(line_ - 1) * kBandT};
+    drawEchoes(band, kLayers, brightness, kEchoDim, echoGrowth_, false);
 
     shrinkEchoes(delta_ms);
     glPopMatrix();
