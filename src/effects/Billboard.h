@@ -9,3 +9,8 @@
 // one glGetFloatv per sprite is the price of not tracking the matrix here.
 // The caller pushes the matrix before and pops it after.
 void faceScreen();
+
+// A display list of one sprite quad, edge units a side, with its corner (not
+// its centre) at the origin and s running backwards along x.  Needs a
+// current GL context; the list lives until the process ends.
+unsigned int compileSpriteList(float edge);

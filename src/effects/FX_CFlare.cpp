@@ -100,16 +100,7 @@ void FX_CFlare::init() {
     balls_ = kFirstBalls;
     camera_ = Camera{{0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 1.0f, -1.25f}, 0.1f, 100.0f, 45.0f};
 
-    // Corner, not centre, at the origin; s runs backwards along x.
-    spriteList_ = glGenLists(1);
-    glNewList(spriteList_, GL_COMPILE);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(1, 0); glVertex3f(kSpriteEdge, 0, 0);
-    glTexCoord2f(0, 0); glVertex3f(0, 0, 0);
-    glTexCoord2f(1, 1); glVertex3f(kSpriteEdge, kSpriteEdge, 0);
-    glTexCoord2f(0, 1); glVertex3f(0, kSpriteEdge, 0);
-    glEnd();
-    glEndList();
+    spriteList_ = compileSpriteList(kSpriteEdge);
 }
 
 void FX_CFlare::start() {

@@ -98,16 +98,7 @@ void FX_SphereBump::init() {
     flareTexture_ = loadTexture(kFlareTexture, *demo_.files);
     texture_ = loadTexture(kTexture, *demo_.files);
 
-    // Corner, not centre, at the origin; s runs backwards along x.
-    flareList_ = glGenLists(1);
-    glNewList(flareList_, GL_COMPILE);
-    glBegin(GL_TRIANGLE_STRIP);
-    glTexCoord2f(1, 0); glVertex3f(kFlareSize, 0, 0);
-    glTexCoord2f(0, 0); glVertex3f(0, 0, 0);
-    glTexCoord2f(1, 1); glVertex3f(kFlareSize, kFlareSize, 0);
-    glTexCoord2f(0, 1); glVertex3f(0, kFlareSize, 0);
-    glEnd();
-    glEndList();
+    flareList_ = compileSpriteList(kFlareSize);
 
     std::memset(normals_, 0, capacity_ * sizeof(Vec3));
     indexCount_ = buildMesh(shape_, vertices_, normals_, indices_);
