@@ -1,6 +1,7 @@
 #include "resources/DataFile.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,90 @@ char foldForLookup(char c) {
     return c == '\\' ? '/' : c;
 }
 
+// minizip reads the archive through these rather than through stdio.  It
+// reads headers a field at a time with a seek before each group, and with
+// stdio every such read at or past the end of the file is a system call: a
+// header claiming 64 KB of extra fields that are not there cost about 50,000
+// of them, each time the header was read.  Here reads come from a window of
+// the file kept in memory and reads past the end cost nothing.
+struct ZipStream {
+    FILE*    file = nullptr;     // unbuffered; owned, closed with the stream
+    uint64_t size = 0;           // bytes in the file
+    uint64_t pos = 0;            // where the next read starts; may lie past the end
+    uint64_t windowStart = 0;    // file offset of window[0]
+    size_t   windowLength = 0;   // bytes of window that hold the file
+    uint8_t  window[64 * 1024];
+};
+
+voidpf zipStreamOpen(voidpf, const void* path, int mode) {
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+    FILE* file = std::fopen(static_cast<const char*>(path), "rb");
+    if (!file) return nullptr;
+    auto* stream = new (std::nothrow) ZipStream;
+    const bool sized = std::fseek(file, 0, SEEK_END) == 0;
+    const long size = sized ? std::ftell(file) : -1;
+    if (!stream || size < 0 || std::setvbuf(file, nullptr, _IONBF, 0) != 0) {
+        delete stream;
+        std::fclose(file);
+        return nullptr;
+    }
+    stream->file = file;
+    stream->size = uint64_t(size);
+    return stream;
+}
+
+uLong zipStreamRead(voidpf, voidpf opaque, void* buffer, uLong count) {
+    auto* s = static_cast<ZipStream*>(opaque);
+    auto* out = static_cast<uint8_t*>(buffer);
+    uLong done = 0;
+    while (done < count && s->pos < s->size) {
+        if (s->pos < s->windowStart || s->pos >= s->windowStart + s->windowLength) {
+            s->windowStart = s->pos;
+            s->windowLength = 0;
+            if (s->pos > uint64_t(LONG_MAX) || std::fseek(s->file, long(s->pos), SEEK_SET) != 0) break;
+            s->windowLength = std::fread(s->window, 1, sizeof s->window, s->file);
+            if (s->windowLength == 0) break;
+        }
+        const size_t at = size_t(s->pos - s->windowStart);
+        const size_t take = size_t(std::min<uint64_t>(count - done, s->windowLength - at));
+        std::memcpy(out + done, s->window + at, take);
+        done += uLong(take);
+        s->pos += take;
+    }
+    return done;
+}
+
+uLong zipStreamWrite(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T zipStreamTell(voidpf, voidpf opaque) { return static_cast<ZipStream*>(opaque)->pos; }
+
+long zipStreamSeek(voidpf, voidpf opaque, ZPOS64_T offset, int origin) {
+    auto* s = static_cast<ZipStream*>(opaque);
+    switch (origin) {
+        case ZLIB_FILEFUNC_SEEK_SET: s->pos = offset; break;
+        case ZLIB_FILEFUNC_SEEK_CUR: s->pos += offset; break;
+        case ZLIB_FILEFUNC_SEEK_END: s->pos = s->size + offset; break;
+        default: return -1;
+    }
+    return 0;
+}
+
+int zipStreamClose(voidpf, voidpf opaque) {
+    auto* s = static_cast<ZipStream*>(opaque);
+    const int result = std::fclose(s->file);
+    delete s;
+    return result;
+}
+
+int zipStreamError(voidpf, voidpf opaque) { return std::ferror(static_cast<ZipStream*>(opaque)->file); }
+
 }  // namespace
+
+unzFile openZipArchive(const char* path) {
+    zlib_filefunc64_def io{zipStreamOpen, zipStreamRead, zipStreamWrite, zipStreamTell,
+                           zipStreamSeek, zipStreamClose, zipStreamError, nullptr};
+    return unzOpen2_64(path, &io);
+}
 
 uint32_t hashName(const char* name, uint32_t bucketCount) {
     // 32-bit signed arithmetic that wraps: done in unsigned, read back as signed.
@@ -83,7 +167,7 @@ bool DataFile::openArchive(const char* path) {
 }
 
 bool DataFile::buildZipIndex() {
-    unzFile zip = unzOpen(archivePath_);
+    unzFile zip = openZipArchive(archivePath_);
     if (!zip) return false;
     unz_global_info info;
     if (unzGetGlobalInfo(zip, &info) != UNZ_OK) {

@@ -20,6 +20,10 @@ struct ZipIndexEntry {
 // Only the part before the first dot counts, so "a.png" and "a.jpg" share a bucket.
 uint32_t hashName(const char* name, uint32_t bucketCount);
 
+// Opens the zip archive at path for minizip (null when it is not one), with
+// its reads served from a window of the file kept in memory.
+unzFile openZipArchive(const char* path);
+
 // One record type with two roles: an opened archive (mode, path, zip index)
 // or one loaded file (bytes, size, cursor).  A file handed out from an archive
 // shares the archive's index but owns only its bytes.

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lookUp(files, name);
 
     // The names as minizip lists them, looked up through the index.
-    if (unzFile zip = unzOpen((hlvfuzz::scratchRoot() + "fuzz.zip").c_str())) {
+    if (unzFile zip = openZipArchive((hlvfuzz::scratchRoot() + "fuzz.zip").c_str())) {
         char name[260];
         unz_file_info info;   // minizip writes it whether asked for or not
         int n = 0;
