@@ -88,33 +88,28 @@ TEST(DataFileArchive, BucketCountIsTheNextPowerOfTwoCappedAt2048) {
     }
 }
 
-TEST(DataFileArchive, LookupIgnoresCaseAndAcceptsBackslashes) {
+// Requests ignore case and read '\' as '/'; stored names are only
+// lowercased, so a stored '\' is never met.  Names sharing a bucket are told
+// apart, the later duplicate wins, and a deflated entry at the compression
+// limit (sizes beyond it are refused) still loads.
+TEST(DataFileArchive, LookupFoldsTheRequestAndTellsBucketSharersApart) {
     TempDataFolder folder;
-    const std::string path = folder.root() + "data.zip";
-    writeZip(path, {{"cflare/FLARE.png", "flare"}, {"odd\\name.txt", "odd"}});
+    const std::string path = folder.root() + "data.zip", zeros(size_t(1) << 22, '\0');
+    writeZip(path, {{"cflare/FLARE.png", "flare"}, {"odd\\name.txt", "odd"}, {"tunnel/textura.png", "png"},
+                    {"tunnel/textura.jpg", "jpg"}, {"tunnel/textura", "bare"}, {"twice.txt", "first"},
+                    {"TWICE.txt", "second"}, {"zeros.bin", zeros}});
     DataFile archive;
     ASSERT_TRUE(archive.openArchive(path.c_str()));
-    for (const char* name : {"cflare/FLARE.png", "cflare/flare.png", "CFLARE\\Flare.PNG"}) {
+    const std::pair<const char*, std::string> found[] = {
+        {"cflare/FLARE.png", "flare"},  {"cflare/flare.png", "flare"},   {"CFLARE\\Flare.PNG", "flare"},
+        {"tunnel/textura.png", "png"},  {"tunnel/textura.jpg", "jpg"},   {"tunnel/textura", "bare"},
+        {"twice.txt", "second"},        {"zeros.bin", zeros}};
+    for (const auto& [name, bytes] : found) {
         ASSERT_TRUE(archive.load(name)) << name;
-        EXPECT_EQ(contents(archive), "flare") << name;
+        EXPECT_TRUE(contents(archive) == bytes) << name;
     }
-    // Stored names are only lowercased, requests read '\' as '/': those never meet.
     for (const char* name : {"cflare/flare.pn", "cflare/flare.png2", "flare.png", "odd\\name.txt"})
         EXPECT_FALSE(archive.load(name)) << name;
-}
-
-TEST(DataFileArchive, NamesSharingABucketAreToldApartAndTheLaterDuplicateWins) {
-    TempDataFolder folder;
-    const std::string path = folder.root() + "data.zip";
-    writeZip(path, {{"tunnel/textura.png", "png"}, {"tunnel/textura.jpg", "jpg"}, {"tunnel/textura", "bare"},
-                    {"twice.txt", "first"}, {"TWICE.txt", "second"}});
-    DataFile archive;
-    ASSERT_TRUE(archive.openArchive(path.c_str()));
-    for (auto [name, bytes] : {std::pair{"tunnel/textura.png", "png"}, {"tunnel/textura.jpg", "jpg"},
-                               {"tunnel/textura", "bare"}, {"twice.txt", "second"}}) {
-        ASSERT_TRUE(archive.load(name)) << name;
-        EXPECT_EQ(contents(archive), bytes) << name;
-    }
 }
 
 TEST(DataFileArchive, EntryShorterThanItsRecordedSizeIsNotFound) {
@@ -144,26 +139,19 @@ TEST(DataFileArchive, EntryShorterThanItsRecordedSizeIsNotFound) {
     }
 }
 
-// Sizes beyond what deflate can produce are refused; the real extreme still loads.
-TEST(DataFileArchive, DeflatedEntryAtTheCompressionLimitLoads) {
-    TempDataFolder folder;
-    const std::string path = folder.root() + "zeros.zip";
-    writeZip(path, {{"zeros.bin", std::string(size_t(1) << 22, '\0')}});
-    DataFile archive;
-    ASSERT_TRUE(archive.openArchive(path.c_str()));
-    ASSERT_TRUE(archive.load("zeros.bin"));
-    EXPECT_EQ(archive.size(), 1u << 22);
-}
-
+// The directory comes first, then the archive: "data.dat" through the RAR
+// reader, or a zip when the service names one.
 TEST(DataFileLookup, DirectoryComesBeforeTheArchive) {
     TempDataFolder folder;
     writeZip(folder.root() + "data.zip", {{"hlv.txt", "from archive"}, {"only/zip.txt", "zipped"}});
-    folder.writeRoot("data.dat", {'R', 'a', 'r', '!'});
+    folder.writeRoot("data.dat", hlvtest::archive({hlvtest::stored("hlv.txt", "from archive"),
+                                                   hlvtest::stored("VELM\\CANON.RAW", "heights")}));
     folder.write("hlv.txt", "from directory");
     folder.writeRoot("outside.txt", {'o', 'k'});
     DataFileService zip(folder.root(), "data.zip"), rar(folder.root()), plain(folder.root(), "archive");
     DataFileService beforeInit(folder.root());
     for (DataFileService* files : {&zip, &rar, &plain}) files->init();
+    EXPECT_EQ(rar.archiveError(), "");
     for (DataFileService* files : {&zip, &rar, &plain, &beforeInit}) {
         auto script = files->find("hlv.txt");
         ASSERT_TRUE(script);
@@ -172,28 +160,13 @@ TEST(DataFileLookup, DirectoryComesBeforeTheArchive) {
         // Only a Plain archive record opens a name as given.
         EXPECT_EQ(bool(files->find((folder.root() + "outside.txt").c_str())), files == &plain);
     }
-    auto zipped = zip.find("ONLY/zip.txt");
-    ASSERT_TRUE(zipped);
+    auto zipped = zip.find("ONLY/zip.txt"), heights = rar.find("velm/canon.raw");
+    ASSERT_TRUE(zipped && heights);
     EXPECT_EQ(contents(*zipped), "zipped");
     EXPECT_EQ(zipped->cursor(), 0u);
-    EXPECT_FALSE(rar.find("only/zip.txt"));
-}
-
-// "data.dat" is read through the RAR reader, after the directory.
-TEST(DataFileLookup, RarArchiveServesWhatTheDirectoryLacks) {
-    TempDataFolder folder;
-    folder.writeRoot("data.dat", hlvtest::archive({hlvtest::stored("hlv.txt", "from archive"),
-                                                   hlvtest::stored("VELM\\CANON.RAW", "heights")}));
-    folder.write("hlv.txt", "from directory");
-    DataFileService files(folder.root());
-    files.init();
-    EXPECT_EQ(files.archiveError(), "");
-    auto script = files.find("hlv.txt"), heights = files.find("velm/canon.raw");
-    ASSERT_TRUE(script && heights);
-    EXPECT_EQ(contents(*script), "from directory");
     EXPECT_EQ(contents(*heights), "heights");
     EXPECT_EQ(heights->mode(), DataFile::Rar);
-    EXPECT_FALSE(files.find("missing.txt"));
+    EXPECT_FALSE(rar.find("only/zip.txt"));
 }
 
 // A "data.dat" that is there but cannot be read is named with its problem;
@@ -237,41 +210,29 @@ TEST(DataFileLookup, ArchiveBytesBelongToTheReturnedFileAlone) {
     files.release();
 }
 
-TEST(DataFileReadLine, KeepsCarriageReturnsAndCompletesTheLastLine) {
+// Lines keep their '\r', split at n bytes, and the last one gains a '\n'
+// unless it fills all n; past the end come empty lines.  Every call
+// zero-fills n bytes, ends the line at most at dst[n] and touches no more.
+TEST(DataFileReadLine, SplitsAtNKeepsCarriageReturnsAndCompletesTheLastLine) {
     TempDataFolder folder;
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"A\r\nB", {"A\r", "B\n", ""}},
-        {"INI_01\nEND_01\n", {"INI_01", "END_01", "", ""}},
-        {"INI_01\nEND_01", {"INI_01", "END_01\n", ""}},
-        {"", {"", ""}}};
-    for (const auto& [text, lines] : cases) {
+    const std::tuple<std::string, uint32_t, std::vector<std::string>> cases[] = {
+        {"A\r\nB", 256, {"A\r", "B\n", ""}},
+        {"INI_01\nEND_01\n", 256, {"INI_01", "END_01", "", ""}},
+        {"INI_01\nEND_01", 256, {"INI_01", "END_01\n", ""}},
+        {"", 256, {"", ""}},
+        {"ab\n" + std::string(10, 'x') + "\nyyyy", 4, {"ab", "xxxx", "xxxx", "xx", "yyyy", ""}}};
+    for (const auto& [text, n, lines] : cases) {
         auto f = fileWith(folder, text);
         ASSERT_TRUE(f) << "empty files are files too";
         for (const std::string& expected : lines) {
-            char line[257];
+            char line[258];
             std::memset(line, 'z', sizeof line);
-            f->readLine(line, 256);
-            EXPECT_EQ(line, expected) << '"' << text << '"';
+            f->readLine(line, n);
+            EXPECT_EQ(std::string(line, n), expected + std::string(n - expected.size(), '\0')) << text;
+            EXPECT_TRUE(line[expected.size()] == '\0' && line[n + 1] == 'z') << text << ": ends, within n + 1 bytes";
         }
         EXPECT_EQ(f->cursor(), f->size());
     }
-}
-
-TEST(DataFileReadLine, ZeroFillsNBytesAndSplitsLongLines) {
-    TempDataFolder folder;
-    char line[16];
-    auto f = fileWith(folder, "ab\n" + std::string(10, 'x') + "\nyyyy");
-    std::memset(line, 0x55, sizeof line);
-    f->readLine(line, 8);
-    EXPECT_EQ(std::string(line, 8), std::string("ab\0\0\0\0\0\0", 8));
-    EXPECT_EQ(line[9], 0x55) << "only n + 1 bytes may be touched";
-    f->readLine(line, 8);
-    EXPECT_STREQ(line, "xxxxxxxx");   // n bytes, then the NUL at dst[n]
-    f->readLine(line, 8);
-    EXPECT_STREQ(line, "xx");
-    std::memset(line, 0x55, sizeof line);
-    f->readLine(line, 4);
-    EXPECT_STREQ(line, "yyyy") << "a last line of exactly n bytes keeps its terminator, not a newline";
 }
 
 TEST(DataFileRead, CopiesWhatIsThereAndZeroFillsTheRest) {
