@@ -18,9 +18,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using hlvtest::encodeOgg;
-using hlvtest::makeSine;
-using hlvtest::makeTinyMod;
+using namespace hlvtest;
 
 // Everything a decoder gives until it says the end (at most ten minutes, so a
 // looping decoder fails instead of hanging).  The odd default block puts
@@ -67,7 +65,7 @@ void expectRunningClock(MusicPlayer& player, std::chrono::milliseconds span, uin
 }
 
 struct MusicFolder {
-    hlvtest::TempDataFolder folder;
+    TempDataFolder folder;
     DataFileService files{folder.root()};
 };
 
@@ -87,7 +85,7 @@ TEST(MusicDecoder, PlaysOnceAt44100StereoWhateverTheBlockSize) {
     const auto mod = makeTinyMod(12, 3);
     const auto ogg = encodeOgg(makeSine(11025, 1, 22050, 300.0), 1, 22050);
     // libopenmpt lets the last notes ring on for a moment after the song.
-    const int64_t songFrames = hlvtest::tinyModFrames(12, 3, kMusicRate);
+    const int64_t songFrames = tinyModFrames(12, 3, kMusicRate);
     const struct {
         const char* name;
         const std::vector<uint8_t>* bytes;
@@ -140,7 +138,7 @@ TEST(MusicDecoder, OggAndMp3OfTheSameMusicLineUp) {
     EXPECT_EQ(oggPcm.size() / 2, size_t(kFrames));
     EXPECT_NEAR(double(firstLoudFrame(oggPcm)), double(firstLoudFrame(signal)), 8.0);
 
-    hlvtest::TempDataFolder folder;
+    TempDataFolder folder;
     const auto* raw = reinterpret_cast<const uint8_t*>(signal.data());
     folder.write("in.raw", std::vector<uint8_t>(raw, raw + signal.size() * 2));
     const std::string data = folder.root() + "data/";

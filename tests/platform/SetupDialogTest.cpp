@@ -143,13 +143,6 @@ TEST(SetupDialog, ResolutionChangeRefillsRatesAndDemoWritesTheChoice) {
     ASSERT_EQ(dialog.outcome(), SetupDialog::Outcome::Demo);
     EXPECT_EQ(fields(dialog.chosen()), (std::vector<int>{1280, 960, 32, 60, 4, true}));
 
-    SetupDialog windowed(modes, nullptr, 16);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(windowed.windowedCheck()), TRUE);
-    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.resolutionList()), 3);
-    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.samplesList()), 4);
-    gtk_button_clicked(GTK_BUTTON(windowed.demoButton()));
-    EXPECT_EQ(fields(windowed.chosen()), (std::vector<int>{1280, 1024, 32, 60, 16, false}));
-
     // Nothing to switch to: the show still gets a window it can open.
     const DisplayModeList none;
     SetupDialog empty(none, nullptr, 2);
