@@ -51,10 +51,11 @@ struct ScriptedDisplay : IDisplay {
     hlvtest::HeadlessGl* gl = nullptr;
     int frames = 0;   // presented so far
     bool windowAsked = false;
+    bool refuseWindow = false;
     std::function<void(Engine&, int frame)> events;
     std::function<void()> onPresent;
 
-    bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, gl->ok(); }
+    bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, !refuseWindow && gl->ok(); }
     void pollEvents(Engine& engine) override { if (events) events(engine, frames); }
     void presentFrame() override {
         if (onPresent) onPresent();
@@ -75,6 +76,7 @@ protected:
         demo.files = files.get();
         registry = std::make_unique<EffectRegistry>(std::move(table));
         clock.times = std::move(times);
+        clock.next = 0;
         display.gl = &gl;
         engine = std::make_unique<Engine>(demo, *registry, clock, display);
         return engine->run();
@@ -97,68 +99,61 @@ protected:
     std::unique_ptr<Engine> engine;
 };
 
-TEST_F(EngineTest, SingleEntryStartsRendersAndEndsAtItsEnd) {
+// What each show frame starts and renders, and how the show ends.
+TEST_F(EngineTest, ScheduleTraces) {
     HLV_REQUIRE_GL(gl);
-    EXPECT_EQ(0, runShow({"FXTIME A 0 1000"}, {0, 400, 999, 1000, 1200}));
-    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(0,0)", "A.render(400,400)", "A.render(999,599)",
-                              "music.close", "A.release", "display.destroy"}));
-    EXPECT_EQ(4u, clock.next) << "the frame that reaches the end is the last one";
+    const struct {
+        std::vector<std::string> script;
+        std::vector<uint32_t> times;
+        Log want;
+    } cases[] = {
+        // Overlapping entries draw over the current one, which restarts next frame;
+        // at the cut to B with that restart pending, B starts twice.
+        {{"FXTIME A 0 5000", "FXTIME B 4000 6000"}, {4500, 4600, 5000, 6000},
+         {"A.start", "A.render(4500,4500)", "B.start", "B.render(4500,4500)", "A.start", "A.render(4600,100)",
+          "B.start", "B.render(4600,100)", "B.start", "B.start", "B.render(5000,400)", "music.close", "A.release",
+          "B.release", "display.destroy"}},
+        // At 1000, B's window (1000, 2000] is not open yet and C's (500, 1000] still
+        // is; the show goes on at 168500 and stops the song at 168501.
+        {{"FXTIME A 0 200000", "FXTIME B 1000 2000", "FXTIME C 500 1000"}, {1000, 168500, 168501, 170000},
+         {"A.start", "A.render(1000,1000)", "C.start", "C.render(1000,1000)", "A.start", "A.render(168500,167500)",
+          "music.stop", "music.close", "A.release", "B.release", "C.release", "display.destroy"}},
+        // A stalled clock moves on one entry per frame: at 500 B is over too but
+        // current for one frame, with C's window open; the frame that reaches
+        // the end of the last entry renders nothing.
+        {{"FXTIME A 0 100", "FXTIME B 100 200", "FXTIME C 200 1000"}, {0, 500, 510, 1000},
+         {"A.start", "A.render(0,0)", "B.start", "B.render(500,500)", "C.start", "C.render(500,500)", "C.start",
+          "C.start", "C.render(510,10)", "music.close", "A.release", "B.release", "C.release", "display.destroy"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script.back());
+        log.clear();
+        EXPECT_EQ(0, runShow(c.script, c.times));
+        EXPECT_EQ(showLog(), c.want);
+    }
+}
+
+TEST_F(EngineTest, ACutResetsTheSharedAngles) {
+    HLV_REQUIRE_GL(gl);
+    std::vector<float> sums;
+    display.onPresent = [&] {
+        if (engine->cursor()) sums.push_back(demo.angles.angleX + demo.angles.angleY + demo.angles.angleZ);
+    };
+    demo.angles = {10, 20, 30};
+    runShow({"FXTIME A 0 100", "FXTIME B 100 1000"}, {0, 500, 1000});
+    EXPECT_EQ(sums, (std::vector<float>{60, 0, 0}));
 }
 
 // Nothing to show: the script is refused before the window is asked for.
 TEST_F(EngineTest, EmptyScheduleStopsBeforeTheWindow) {
-    bool refused = false;
     try {
         runShow({"FXTIME Nobody 0 1000"}, {0});
+        ADD_FAILURE() << "an empty schedule was accepted";
     } catch (const FatalError& error) {
-        refused = std::string(error.what()).find("FXTIME") != std::string::npos;
+        EXPECT_NE(std::string(error.what()).find("FXTIME"), std::string::npos) << error.what();
     }
-    EXPECT_TRUE(refused);
     EXPECT_FALSE(display.windowAsked);
     EXPECT_TRUE(log.empty());
-}
-
-TEST_F(EngineTest, OverlappingEntryDrawsOverAndCurrentRestarts) {
-    HLV_REQUIRE_GL(gl);
-    runShow({"FXTIME A 0 5000", "FXTIME B 4000 6000"}, {4500, 4600, 5000, 6000});
-    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(4500,4500)", "B.start", "B.render(4500,4500)",
-                              "A.start", "A.render(4600,100)", "B.start", "B.render(4600,100)",
-                              // the cut to B with the restart still pending: B starts twice
-                              "B.start", "B.start", "B.render(5000,400)",
-                              "music.close", "A.release", "B.release", "display.destroy"}));
-}
-
-TEST_F(EngineTest, OverlapWindowIsOpenAtStartAndClosedAtEnd) {
-    HLV_REQUIRE_GL(gl);
-    // At 1000, B's window (1000, 2000] is not open yet and C's (500, 1000] still is.
-    runShow({"FXTIME A 0 9000", "FXTIME B 1000 2000", "FXTIME C 500 1000"}, {1000, 9000});
-    const Log got = showLog();
-    ASSERT_GE(got.size(), 4u);
-    EXPECT_EQ(Log(got.begin(), got.begin() + 4),
-              (Log{"A.start", "A.render(1000,1000)", "C.start", "C.render(1000,1000)"}));
-}
-
-TEST_F(EngineTest, ShowGoesOnAt168500AndEndsAt168501) {
-    HLV_REQUIRE_GL(gl);
-    runShow({"FXTIME A 0 200000"}, {168500, 168501, 170000});
-    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(168500,168500)", "music.stop", "music.close",
-                              "A.release", "display.destroy"}));
-}
-
-TEST_F(EngineTest, StalledClockAdvancesOneEntryPerFrameAndResetsTheAngles) {
-    HLV_REQUIRE_GL(gl);
-    std::vector<float> angles;
-    const SharedAngles& a = demo.angles;
-    display.onPresent = [&] { angles.push_back(a.angleX + a.angleY + a.angleZ); };
-    demo.angles = {10, 20, 30};
-    runShow({"FXTIME A 0 100", "FXTIME B 100 200", "FXTIME C 200 1000"}, {0, 500, 510, 1000});
-    EXPECT_EQ(showLog(), (Log{"A.start", "A.render(0,0)",
-                              // 500: B is over too but current for one frame; C's window is open
-                              "B.start", "B.render(500,500)", "C.start", "C.render(500,500)",
-                              "C.start", "C.start", "C.render(510,10)",
-                              "music.close", "A.release", "B.release", "C.release", "display.destroy"}));
-    ASSERT_GE(angles.size(), 2u);
-    EXPECT_EQ(angles.end()[-2], 0.0f) << "the cut to C left the angles";
 }
 
 TEST_F(EngineTest, EffectScheduledThriceIsInitialisedAndReleasedOnce) {
@@ -202,14 +197,8 @@ TEST_F(EngineTest, ClosingTheWindowDuringTheShowEndsIt) {
 }
 
 TEST_F(EngineTest, FailedWindowReturns255AndFreesNothing) {
-    struct NoWindow : ScriptedDisplay {
-        bool createWindow(const char*, const DisplayChoice&) override { return false; }
-    } broken;
-    folder.writeScript({"FXTIME A 0 1000"});
-    DataFileService folderFiles(folder.root());
-    demo.files = &folderFiles;
-    EffectRegistry justA({recording<'A'>});
-    EXPECT_EQ(255, Engine(demo, justA, clock, broken).run());
+    display.refuseWindow = true;
+    EXPECT_EQ(255, runShow({"FXTIME A 0 1000"}, {0}));
     EXPECT_TRUE(log.empty());
 }
 

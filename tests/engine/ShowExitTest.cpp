@@ -1,5 +1,6 @@
 // The real program, run the way a viewer runs it: from the folder that holds
-// data/, on the offscreen video driver.
+// data/, on the offscreen video driver.  Its exit statuses and its one line
+// about content it cannot run from are what scripts around it rely on.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -16,52 +17,30 @@ using hlvtest::TempDataFolder;
 
 namespace {
 
-constexpr int kTimedOut = 124;   // timeout's status: a show that ignores its end must not stall the suite
-
 struct Outcome {
-    int         status = -1;   // exit status, -1 when it did not exit
-    std::string errors;        // stderr
+    int         status = -1;   // exit status, -1 when it did not exit (124: timeout stopped a hung show)
+    std::string out, errors;   // stdout, stderr
 };
 
-Outcome runShow(const TempDataFolder& folder) {
-    const std::string command = "cd '" + folder.root() +
-                                "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
-                                "timeout 60 '" HLV_BINARY_DIR "/halvoren' >out.txt 2>err.txt";
+Outcome runShow(const TempDataFolder& folder, const std::string& args) {
+    const std::string command = "cd '" + folder.root() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
+                                "timeout 60 '" HLV_BINARY_DIR "/halvoren' " + args + " >out.txt 2>err.txt";
     const int raw = std::system(command.c_str());
-    std::stringstream errors;
-    errors << std::ifstream(folder.root() + "err.txt").rdbuf();
-    return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, errors.str()};
+    auto slurp = [&](const char* name) {
+        std::stringstream s;
+        s << std::ifstream(folder.root() + name).rdbuf();
+        return s.str();
+    };
+    return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp("out.txt"), slurp("err.txt")};
 }
 
-TEST(ShowExitTest, AShortShowEndsCleanly) {
-    TempDataFolder folder;
-    folder.writeScript({"FXTIME Flash 0 200"});
-    const Outcome outcome = runShow(folder);
-    EXPECT_EQ(outcome.status, 0) << outcome.errors;
-}
-
-// A missing loading-screen picture, and one an effect asks for while loading.
-TEST(ShowExitTest, MissingPictureEndsTheShowWithItsName) {
-    TempDataFolder slot, effect;
-    slot.writeSolidPicture("slot1.png", 8, 8, 4, 0xFFFFFF00u);
-    slot.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 screens/missing.png\nLOADIMAGE 1 slot1.png\n"
-                                      "FXTIME Flash 0 200\nEND_01\n"));
-    effect.writeScript({"FXTIME Final 0 200"});
-    for (auto [folder, message] : {std::pair{&slot, "\"screens/missing.png\": not found\n"},
-                                   std::pair{&effect, "\"final.png\": not found\n"}}) {
-        const Outcome outcome = runShow(*folder);
-        EXPECT_NE(outcome.status, 0);
-        EXPECT_NE(outcome.status, kTimedOut) << "the show did not end by itself";
-        EXPECT_NE(outcome.errors.find(message), std::string::npos) << outcome.errors;
-    }
-}
-
-// Content the show cannot run from: one line naming the file and the
-// problem, a failed status, and no window (the offscreen driver makes none
-// visible, so the lone stderr line stands for it: a window would have gone
-// on to the pictures and the effects).
-TEST(ShowExitTest, UnusableScriptIsRefusedWithOneLine) {
-    TempDataFolder noData, noScript, lowerHeader, emptyScript, pictureScript, noRows;
+// Content the show cannot run from gets one line naming the file and the
+// problem and status 1; before the window opens that line is all there is
+// (the offscreen driver shows no window, so the lone line stands for it).
+TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
+    TempDataFolder good, noData, noScript, lowerHeader, emptyScript, pictureScript, noRows, badArchive, badPicture,
+        noPicture;
+    good.writeScript({"FXTIME Flash 0 200"});
     std::filesystem::remove_all(noData.root() + "data");
     noScript.write("other.txt", std::string("INI_01\n"));
     lowerHeader.writeScript({"FXTIME Flash 0 200"});
@@ -69,25 +48,49 @@ TEST(ShowExitTest, UnusableScriptIsRefusedWithOneLine) {
     emptyScript.write("hlv.txt", std::string());
     pictureScript.write("hlv.txt", "\x89PNG" + std::string(40, 'x') + "\r\n\x1a\nINI_01\n");
     noRows.writeScript({"FXTIME flash 0 200", "FXTIME Tunel 0 200", "FXTIMES Flash 0 200"});
+    badArchive.writeScript({"FXTIME Flash 0 200"});
+    badArchive.writeRoot("data.dat", {'n', 'o', 't', ' ', 'R', 'A', 'R'});
+    badPicture.writeScript({"FXTIME Flash 0 200"});
+    badPicture.write("slot1.png", std::string("not a picture"));
+    noPicture.writeScript({"FXTIME Final 0 200"});   // the effect asks for its picture while loading
 
     const auto whereLooked = [](const TempDataFolder& folder) {
         const std::string root = std::filesystem::canonical(folder.root()).string();
         return "halvoren: no \"hlv.txt\" in " + root + "/data/ or in " + root +
                "/data.dat; start the show from the folder that holds data/\n";
     };
-    const std::pair<const TempDataFolder*, std::string> cases[] = {
-        {&noData, whereLooked(noData)},
-        {&noScript, whereLooked(noScript)},
-        {&lowerHeader, "halvoren: script \"hlv.txt\": does not start with INI_01 (it starts with \"ini_01\")\n"},
-        {&emptyScript, "halvoren: script \"hlv.txt\": does not start with INI_01 (its first line is empty)\n"},
-        {&pictureScript, "halvoren: script \"hlv.txt\": does not start with INI_01 (it starts with \"?PNG" +
-                             std::string(28, 'x') + "...\")\n"},
-        {&noRows, "halvoren: script \"hlv.txt\": no FXTIME row names a registered effect, so there is no show "
-                  "to run\n"}};
-    for (const auto& [folder, message] : cases) {
-        const Outcome outcome = runShow(*folder);
-        EXPECT_EQ(outcome.status, 1) << message;
-        EXPECT_EQ(outcome.errors, message);
+    const std::string script = "halvoren: script \"hlv.txt\": ";
+    struct Case {
+        const TempDataFolder* folder;
+        const char*           args;
+        int                   status;
+        std::string           said;     // looked for in stderr (stdout for --help and --version)
+        bool                  alone;    // and it is all that was said
+    } const cases[] = {
+        {&good, "", 0, "", false},
+        {&good, "--window --size 320x200 --samples 2", 0, "", false},
+        {&good, "--fullscreen", 0, "", false},
+        {&good, "--help", 0, "usage: halvoren", false},
+        {&good, "--version", 0, "halvoren ", false},
+        {&good, "--size 640", 2, "usage: halvoren", false},
+        {&noData, "", 1, whereLooked(noData), true},
+        {&noScript, "", 1, whereLooked(noScript), true},
+        {&lowerHeader, "", 1, script + "does not start with INI_01 (it starts with \"ini_01\")\n", true},
+        {&emptyScript, "", 1, script + "does not start with INI_01 (its first line is empty)\n", true},
+        {&pictureScript, "", 1,
+         script + "does not start with INI_01 (it starts with \"?PNG" + std::string(28, 'x') + "...\")\n", true},
+        {&noRows, "", 1, script + "no FXTIME row names a registered effect, so there is no show to run\n", true},
+        {&badArchive, "", 1, "halvoren: data.dat: not a RAR archive (no marker)\n", true},
+        {&badPicture, "", 1, "halvoren: picture \"slot1.png\": not decodable (not a PNG file)\n", false},
+        {&noPicture, "", 1, "halvoren: picture \"final.png\": not found\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args + (" " + c.said));
+        const Outcome o = runShow(*c.folder, c.args);
+        EXPECT_EQ(o.status, c.status) << o.errors;
+        const std::string& said = c.args[0] == '-' && c.status == 0 ? o.out : o.errors;
+        if (c.alone) EXPECT_EQ(said, c.said);
+        else EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }
 }
 

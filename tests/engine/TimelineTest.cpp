@@ -26,7 +26,6 @@ protected:
         return loadScript(schedule, "hlv.txt", files, registry);
     }
 
-    // Music name and both picture slots.
     Texts names() const { return {schedule.musicName, schedule.imageSlots[0], schedule.imageSlots[1]}; }
 
     // The filled rows as "name start end"; the row after them must end the schedule.
@@ -48,76 +47,62 @@ protected:
     Schedule schedule;
 };
 
-TEST_F(TimelineTest, FillsTablesInScriptOrderWithTheLastMusicWinning) {
-    EXPECT_TRUE(parse("INI_01\nMUSIC first.xm\nLOADIMAGE 1 b.png\nLOADIMAGE 0 a.png\nMUSIC second.ogg\n\n"
-                      "FXTIME Null 0 2000\nFXTIME Tunnel 2000 30000\nFXTIME Flash 29500 30000\n"
-                      "FXTIME Flash 40 50\nEND_01\n"));
-    EXPECT_EQ(names(), (Texts{"second.ogg", "a.png", "b.png"}));
-    EXPECT_EQ(rows(), (Texts{"Null 0 2000", "Tunnel 2000 30000", "Flash 29500 30000", "Flash 40 50"}));
-}
-
-TEST_F(TimelineTest, TabsAndCarriageReturnsReadLikeBlanks) {
-    EXPECT_TRUE(parse("INI_01\r\nMUSIC\tm.ogg\r\nLOADIMAGE\t0\ta.png\r\nLOADIMAGE 1 b.png\r\n"
-                      "FXTIME\tTunnel\t0\t1000\r\nFXTIME Flash 5 7\r\nEND_01\r\nFXTIME Null 0 1\r\n"));
-    EXPECT_EQ(names(), (Texts{"m.ogg", "a.png", "b.png"}));
-    EXPECT_EQ(rows(), (Texts{"Tunnel 0 1000", "Flash 5 7"}));
-}
-
-TEST_F(TimelineTest, AnyFirstWordContainingTheEndMarkerEndsTheScript) {
-    EXPECT_TRUE(parse("INI_01\nFXTIME Null 0 10\n  XEND_01Y trailing\nMUSIC late.ogg\nFXTIME Flash 10 20\n"));
-    EXPECT_EQ(names(), Texts(3, ""));
-    EXPECT_EQ(rows(), (Texts{"Null 0 10"}));
-}
-
-TEST_F(TimelineTest, WithoutEndMarkerTheLastLineStillCounts) {
-    EXPECT_TRUE(parse("INI_01\nFXTIME Null 0 10\nFXTIME Flash 10 20"));
-    EXPECT_EQ(rows(), (Texts{"Null 0 10", "Flash 10 20"}));
-}
-
-TEST_F(TimelineTest, WithoutHeaderOrScriptNothingIsFilled) {
-    const std::pair<const char*, bool> cases[] = {
-        {"INI_01\nEND_01\n", true}, {"INI_01", true}, {"", false},
-        {"MUSIC m.ogg\nINI_01\nFXTIME Null 0 10\nEND_01\n", false}, {"ini_01\nMUSIC m.ogg\nEND_01\n", false}};
-    for (auto [script, accepted] : cases) {
-        SCOPED_TRACE(script);
-        EXPECT_EQ(parse(script), accepted);
-        EXPECT_EQ(names(), Texts(3, ""));
-        EXPECT_EQ(rows(), Texts{});
+TEST_F(TimelineTest, ScriptsFillTheTables) {
+    const std::string time31 = std::string(27, '0') + "1000", time32 = "0" + time31;
+    const Texts none(3, "");
+    std::string many = "INI_01\n";   // more rows than fit: the table keeps its terminator
+    Texts kept;
+    for (int i = 0; i < 300; ++i) {
+        many += "FXTIME Null " + std::to_string(i) + " 1\n";
+        if (i < kScheduleRows - 1) kept.push_back("Null " + std::to_string(i) + " 1");
+    }
+    const struct {
+        std::string script;
+        bool accepted;
+        Texts names, rows;   // music and both picture slots; the rows as "name start end"
+    } cases[] = {
+        // Script order, the last music winning.
+        {"INI_01\nMUSIC first.xm\nLOADIMAGE 1 b.png\nLOADIMAGE 0 a.png\nMUSIC second.ogg\n\nFXTIME Null 0 2000\n"
+         "FXTIME Tunnel 2000 30000\nFXTIME Flash 29500 30000\nFXTIME Flash 40 50\nEND_01\n",
+         true, {"second.ogg", "a.png", "b.png"},
+         {"Null 0 2000", "Tunnel 2000 30000", "Flash 29500 30000", "Flash 40 50"}},
+        // Tabs and carriage returns read like blanks.
+        {"INI_01\r\nMUSIC\tm.ogg\r\nLOADIMAGE\t0\ta.png\r\nLOADIMAGE 1 b.png\r\nFXTIME\tTunnel\t0\t1000\r\n"
+         "FXTIME Flash 5 7\r\nEND_01\r\nFXTIME Null 0 1\r\n",
+         true, {"m.ogg", "a.png", "b.png"}, {"Tunnel 0 1000", "Flash 5 7"}},
+        // Any first word containing the end marker ends the script; without one the last line counts.
+        {"INI_01\nFXTIME Null 0 10\n  XEND_01Y trailing\nMUSIC late.ogg\nFXTIME Flash 10 20\n", true, none,
+         {"Null 0 10"}},
+        {"INI_01\nFXTIME Null 0 10\nFXTIME Flash 10 20", true, none, {"Null 0 10", "Flash 10 20"}},
+        // Without the header, or with nothing after it, nothing is filled.
+        {"INI_01\nEND_01\n", true, none, {}},
+        {"INI_01", true, none, {}},
+        {"", false, none, {}},
+        {"MUSIC m.ogg\nINI_01\nFXTIME Null 0 10\nEND_01\n", false, none, {}},
+        {"ini_01\nMUSIC m.ogg\nEND_01\n", false, none, {}},
+        // Unknown names and keywords are dropped; times read as atoi does.
+        {"INI_01\nFXTIME tunnel 0 1000\nFXTIME Nope 0 1000\nfxtime Null 0 1000\nFXTIMES Null 0 1000\n"
+         "MUSICA x.ogg\nFXTIME Tunnel 0 1000\nFXTIME Null abc 12xy\nFXTIME Flash -1 +5\nFXTIME Null 7\nEND_01\n",
+         true, none, {"Tunnel 0 1000", "Null 0 12", "Flash 4294967295 5", "Null 7 0"}},
+        // A slot other than 0 or 1 is written nowhere.
+        {"INI_01\nMUSIC m.ogg\nLOADIMAGE -1 under.png\nLOADIMAGE 2 over.png\nLOADIMAGE 9 far.png\n"
+         "FXTIME Null 0 10\nEND_01\n",
+         true, {"m.ogg", "", ""}, {"Null 0 10"}},
+        // A schedule word of more than 31 characters drops its line.
+        {"INI_01\nFXTIME Null 5 " + time31 + "\nFXTIME Null 6 " + time32 + "\nFXTIME Null " + time32 +
+             " 7\nFXTIME " + std::string(40, 'N') + " 1 2\nFXTIME Flash 8 9\nEND_01\n",
+         true, none, {"Null 5 1000", "Flash 8 9"}},
+        {many, true, none, kept},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script.substr(0, 200));
+        EXPECT_EQ(parse(c.script), c.accepted);
+        EXPECT_EQ(names(), c.names);
+        EXPECT_EQ(rows(), c.rows);
     }
     schedule = Schedule{};
     EXPECT_TRUE(loadScript(schedule, "missing.txt", files, registry));
     EXPECT_EQ(rows(), Texts{});
-}
-
-TEST_F(TimelineTest, UnknownNamesAndKeywordsAreDroppedAndBadTimesReadAsAtoi) {
-    EXPECT_TRUE(parse("INI_01\nFXTIME tunnel 0 1000\nFXTIME Nope 0 1000\nfxtime Null 0 1000\n"
-                      "FXTIMES Null 0 1000\nMUSICA x.ogg\nFXTIME Tunnel 0 1000\nFXTIME Null abc 12xy\n"
-                      "FXTIME Flash -1 +5\nFXTIME Null 7\nEND_01\n"));
-    EXPECT_EQ(names(), Texts(3, ""));
-    EXPECT_EQ(rows(), (Texts{"Tunnel 0 1000", "Null 0 12", "Flash 4294967295 5", "Null 7 0"}));
-}
-
-TEST_F(TimelineTest, SlotIndexOtherThanZeroOrOneWritesNowhere) {
-    EXPECT_TRUE(parse("INI_01\nMUSIC m.ogg\nLOADIMAGE -1 under.png\nLOADIMAGE 2 over.png\n"
-                      "LOADIMAGE 9 far.png\nFXTIME Null 0 10\nEND_01\n"));
-    EXPECT_EQ(names(), (Texts{"m.ogg", "", ""}));
-    EXPECT_EQ(rows(), (Texts{"Null 0 10"}));
-}
-
-TEST_F(TimelineTest, MoreThan255RowsKeepTheTerminator) {
-    std::string script = "INI_01\n";
-    for (int i = 0; i < 300; ++i) script += "FXTIME Null " + std::to_string(i) + " 1\n";
-    EXPECT_TRUE(parse(script + "END_01\n"));
-    const Texts got = rows();
-    ASSERT_EQ(got.size(), size_t(kScheduleRows - 1));
-    EXPECT_EQ(got.back(), "Null 254 1");
-}
-
-TEST_F(TimelineTest, ScheduleWordsOfMoreThan31CharactersDropTheLine) {
-    const std::string time31 = std::string(27, '0') + "1000", time32 = "0" + time31;
-    EXPECT_TRUE(parse("INI_01\nFXTIME Null 5 " + time31 + "\nFXTIME Null 6 " + time32 + "\nFXTIME Null " +
-                      time32 + " 7\nFXTIME " + std::string(40, 'N') + " 1 2\nFXTIME Flash 8 9\nEND_01\n"));
-    EXPECT_EQ(rows(), (Texts{"Null 5 1000", "Flash 8 9"}));
 }
 
 }  // namespace

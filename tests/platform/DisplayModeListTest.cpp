@@ -21,7 +21,7 @@ std::vector<Entry> entries(const DisplayModeList& list) {
     return out;
 }
 
-TEST(DisplayModeList, MergesDevicesDropsShallowModesAndSortsStablyBySize) {
+TEST(DisplayModeList, MergesDevicesDropsShallowModesSortsRatesAndSizes) {
     DisplayModeList list;
     list.enumerate({
         // first device
@@ -29,6 +29,8 @@ TEST(DisplayModeList, MergesDevicesDropsShallowModesAndSortsStablyBySize) {
         {1280, 960, 32, 60}, {800, 600, 24, 60}, {1024, 768, 64, 60},
         // second device: the same size again with a rate of its own and one already known
         {1024, 768, 32, 85}, {1024, 768, 32, 60}, {640, 480, 32, 60},
+        // rates go in ascending order without duplicates
+        {1920, 1080, 32, 75}, {1920, 1080, 32, 60}, {1920, 1080, 32, 120}, {1920, 1080, 32, 60}, {1920, 1080, 32, 50},
     });
     const std::vector<Entry> expected = {
         {640, 480, 32, {60}},
@@ -36,6 +38,7 @@ TEST(DisplayModeList, MergesDevicesDropsShallowModesAndSortsStablyBySize) {
         {1024, 768, 64, {60}},   // same size: enumeration order, depth plays no part
         {1280, 960, 32, {60}},
         {1280, 1024, 32, {60}},
+        {1920, 1080, 32, {50, 60, 75, 120}},
     };
     EXPECT_EQ(entries(list), expected);
     EXPECT_EQ(list.defaultIndex(), 2) << "the last 1024x768 entry is preselected";
@@ -47,12 +50,6 @@ TEST(DisplayModeList, MergesDevicesDropsShallowModesAndSortsStablyBySize) {
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.at(0), nullptr);
     EXPECT_EQ(list.defaultIndex(), 0) << "no 1024x768: the first entry";
-}
-
-TEST(DisplayModeList, RatesGoInAscendingOrderWithoutDuplicates) {
-    DisplayModeList list;
-    for (int32_t hz : {75, 60, 120, 60, 50, 120}) list.add(1920, 1080, 32, hz);
-    EXPECT_EQ(entries(list), (std::vector<Entry>{{1920, 1080, 32, {50, 60, 75, 120}}}));
 }
 
 // SDL calls the usual desktop format 24 bits; counted that way no mode would

@@ -87,9 +87,8 @@ void press(SetupDialog& dialog, guint key) {
     settle();
 }
 
-bool sameChoice(const DisplayChoice& a, const DisplayChoice& b) {
-    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel &&
-           a.refreshRate == b.refreshRate && a.samples == b.samples && a.fullscreen == b.fullscreen;
+std::vector<int> fields(const DisplayChoice& c) {
+    return {c.width, c.height, c.bitsPerPixel, c.refreshRate, c.samples, c.fullscreen};
 }
 
 TEST(SetupDialog, ListsAreFilledAndThePreviewLiesOnGrey) {
@@ -142,16 +141,7 @@ TEST(SetupDialog, ResolutionChangeRefillsRatesAndDemoWritesTheChoice) {
     gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.samplesList()), 2);
     gtk_button_clicked(GTK_BUTTON(dialog.demoButton()));
     ASSERT_EQ(dialog.outcome(), SetupDialog::Outcome::Demo);
-    DisplayChoice want{1280, 960, 32, 60, 4, true};
-    EXPECT_TRUE(sameChoice(dialog.chosen(), want));
-
-    SetupDialog windowed(modes, nullptr, 16);
-    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(windowed.windowedCheck()), TRUE);
-    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.resolutionList()), 3);
-    gtk_combo_box_set_active(GTK_COMBO_BOX(windowed.samplesList()), 4);
-    gtk_button_clicked(GTK_BUTTON(windowed.demoButton()));
-    want = {1280, 1024, 32, 60, 16, false};
-    EXPECT_TRUE(sameChoice(windowed.chosen(), want));
+    EXPECT_EQ(fields(dialog.chosen()), (std::vector<int>{1280, 960, 32, 60, 4, true}));
 
     // Nothing to switch to: the show still gets a window it can open.
     const DisplayModeList none;
@@ -159,59 +149,40 @@ TEST(SetupDialog, ResolutionChangeRefillsRatesAndDemoWritesTheChoice) {
     EXPECT_TRUE(texts(empty.rateList()).empty());
     gtk_combo_box_set_active(GTK_COMBO_BOX(empty.samplesList()), 1);
     gtk_button_clicked(GTK_BUTTON(empty.demoButton()));
-    want = {800, 600, 32, 60, 2, false};
-    EXPECT_TRUE(sameChoice(empty.chosen(), want));
+    EXPECT_EQ(fields(empty.chosen()), (std::vector<int>{800, 600, 32, 60, 2, false}));
 }
 
-TEST(SetupDialog, DieEscapeAndClosingLeave) {
+// Keys and closing the window decide once: Escape leaves, Tab moves the
+// focus, Enter presses the focused button (Demo from anywhere else) and space
+// ticks Windowed, which Demo then writes as a windowed choice.
+TEST(SetupDialog, KeysAndClosingDecideOnce) {
     GtkDisplay d;
     REQUIRE_GTK(d);
     const DisplayModeList modes = testModes();
-    {
+    using O = SetupDialog::Outcome;
+    const struct {
+        GtkWidget* (SetupDialog::*focus)() const;
+        std::vector<guint> keys;   // none: the window is closed instead
+        O want;
+    } cases[] = {{&SetupDialog::samplesList, {GDK_KEY_Escape}, O::Die},
+                 {&SetupDialog::demoButton, {GDK_KEY_Tab, GDK_KEY_Return}, O::Die},
+                 {&SetupDialog::windowedCheck, {GDK_KEY_space, GDK_KEY_Return}, O::Demo},
+                 {&SetupDialog::samplesList, {}, O::Die}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys.empty() ? "close" : gdk_keyval_name(c.keys[0]));
         SetupDialog dialog(modes, nullptr, 0);
-        gtk_button_clicked(GTK_BUTTON(dialog.dieButton()));
-        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
-        gtk_button_clicked(GTK_BUTTON(dialog.demoButton()));
-        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die) << "the first decision stands";
-    }
-    {
-        SetupDialog dialog(modes, nullptr, 0);
-        showWithFocus(dialog, dialog.samplesList());
-        press(dialog, GDK_KEY_Escape);
-        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
-    }
-    {
-        SetupDialog dialog(modes, nullptr, 0);
-        gtk_widget_show_all(dialog.window());
-        settle();
-        GdkEvent* close = gdk_event_new(GDK_DELETE);
-        close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog.window())));
-        gtk_main_do_event(close);
-        gdk_event_free(close);
-        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die);
-    }
-}
-
-TEST(SetupDialog, EnterStartsTheShowAndTabMovesTheFocus) {
-    GtkDisplay d;
-    REQUIRE_GTK(d);
-    const DisplayModeList modes = testModes();
-    {
-        SetupDialog dialog(modes, nullptr, 0);
-        showWithFocus(dialog, dialog.demoButton());
-        press(dialog, GDK_KEY_Tab);
-        EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog.window())), dialog.dieButton());
-        press(dialog, GDK_KEY_Return);
-        EXPECT_EQ(dialog.outcome(), SetupDialog::Outcome::Die) << "Enter on a focused button presses that button";
-    }
-    {
-        SetupDialog dialog(modes, nullptr, 0);
-        showWithFocus(dialog, dialog.windowedCheck());
-        press(dialog, GDK_KEY_space);
-        EXPECT_TRUE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowedCheck())));
-        press(dialog, GDK_KEY_Return);
-        ASSERT_EQ(dialog.outcome(), SetupDialog::Outcome::Demo);
-        EXPECT_FALSE(dialog.chosen().fullscreen) << "space ticked Windowed";
+        showWithFocus(dialog, (dialog.*c.focus)());
+        for (guint key : c.keys) press(dialog, key);
+        if (c.keys.empty()) {
+            GdkEvent* close = gdk_event_new(GDK_DELETE);
+            close->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog.window())));
+            gtk_main_do_event(close);
+            gdk_event_free(close);
+        }
+        ASSERT_EQ(dialog.outcome(), c.want);
+        EXPECT_FALSE(dialog.chosen().fullscreen);
+        gtk_button_clicked(GTK_BUTTON(c.want == O::Die ? dialog.demoButton() : dialog.dieButton()));
+        EXPECT_EQ(dialog.outcome(), c.want) << "the first decision stands";
     }
 }
 

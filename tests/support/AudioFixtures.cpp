@@ -95,25 +95,20 @@ std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels
     for (ogg_packet* p : {&header, &comments, &codebooks}) ogg_stream_packetin(&os, p);
     while (ogg_stream_flush(&os, &page) != 0) emit();
 
-    constexpr size_t kBlock = 1024;   // frames handed to the encoder at a time
-    const size_t frames = samples.size() / size_t(channels);
-    for (size_t at = 0;; at += kBlock) {
-        const int n = int(std::min(kBlock, frames - std::min(at, frames)));   // 0 marks the end
-        float** buffer = n > 0 ? vorbis_analysis_buffer(&vd, n) : nullptr;
-        for (int f = 0; f < n; ++f)
-            for (int c = 0; c < channels; ++c)
-                buffer[c][f] = float(samples[(at + size_t(f)) * channels + size_t(c)]) / 32768.0f;
-        vorbis_analysis_wrote(&vd, n);
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&vd, &packet)) {
-                ogg_stream_packetin(&os, &packet);
-                while (ogg_stream_pageout(&os, &page) != 0) emit();
-            }
+    const int frames = int(samples.size()) / channels;
+    float** buffer = vorbis_analysis_buffer(&vd, frames);
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) buffer[c][f] = float(samples[size_t(f * channels + c)]) / 32768.0f;
+    vorbis_analysis_wrote(&vd, frames);
+    vorbis_analysis_wrote(&vd, 0);   // the end of the stream
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+        vorbis_analysis(&vb, nullptr);
+        vorbis_bitrate_addblock(&vb);
+        ogg_packet packet;
+        while (vorbis_bitrate_flushpacket(&vd, &packet)) {
+            ogg_stream_packetin(&os, &packet);
+            while (ogg_stream_pageout(&os, &page) != 0) emit();
         }
-        if (n == 0) break;
     }
     while (ogg_stream_flush(&os, &page) != 0) emit();
 
