@@ -78,12 +78,6 @@ Bytes build(const std::vector<pack::PackFile>& files, const pack::PackOptions& o
     return archive;
 }
 
-pack::PackOptions solidOptions() {
-    pack::PackOptions o;
-    o.solid = true;
-    return o;
-}
-
 // unar and the show's reader both give back every file as packed.
 void expectBothReadersAgree(const std::vector<pack::PackFile>& files, const Bytes& archive) {
     for (const pack::PackFile& f : files) {
@@ -134,69 +128,58 @@ const uint8_t* findHeader(const Bytes& archive, std::string name) {
 
 }  // namespace
 
-TEST(Pack, UnarAndTheShowsReaderGetBackEveryKindOfFile) {
-    const std::vector<pack::PackFile> files = everyKind();
-    std::vector<pack::PackedEntry> report;
-    expectBothReadersAgree(files, build(files, {}, &report));
-    // Squeezing matters as much as decoding: text and repeats shrink, noise is kept as it is.
-    for (const pack::PackedEntry& e : report) {
-        if (e.name == "repeats.bin") EXPECT_LT(e.packedSize, e.size / 100);
-        if (e.name == "texts\\hlv.txt") EXPECT_LT(e.packedSize, e.size / 3);
-        if (e.name == "noise.bin") EXPECT_TRUE(e.stored);
-    }
-}
-
-TEST(Pack, SolidArchivesCarryTheWindowAndTheHeadersTheirChecksums) {
+// Plain, solid and stored: every entry comes back, its header carries its
+// checksums, and stored data lies in the archive as it is.
+TEST(Pack, EveryKindOfFileComesBackThroughUnarAndTheShowsReader) {
     const Bytes shared = text(60000, 5);
     std::vector<pack::PackFile> files = everyKind();
     for (const char* name : {"zz/a.txt", "zz/b.txt", "zz/c.txt"}) files.push_back({name, shared});
-    std::vector<pack::PackedEntry> report;
-    const Bytes archive = build(files, solidOptions(), &report);
-    expectBothReadersAgree(files, archive);
-    EXPECT_TRUE(build(files, solidOptions()) == archive) << "the same input gives the same bytes";
-    // The copies are one match each into the window the first one left.
-    for (const pack::PackedEntry& e : report)
-        if (e.name == "zz\\b.txt" || e.name == "zz\\c.txt") EXPECT_LT(e.packedSize, 200u) << e.name;
+    for (const char* mode : {"plain", "solid", "store"}) {
+        SCOPED_TRACE(mode);
+        pack::PackOptions options;
+        options.solid = mode == std::string("solid");
+        options.store = mode == std::string("store");
+        std::vector<pack::PackedEntry> report;
+        const Bytes archive = build(files, options, &report);
+        expectBothReadersAgree(files, archive);
+        EXPECT_TRUE(build(files, options) == archive) << "the same input gives the same bytes";
+        // Squeezing matters as much as decoding: text and repeats shrink,
+        // noise outside a solid stream is kept as it is; in a solid archive a
+        // copy is one match into the window the first one left.
+        for (const pack::PackedEntry& e : report) {
+            if (options.store || (e.name == "noise.bin" && !options.solid)) { EXPECT_TRUE(e.stored) << e.name; }
+            if (e.name == "repeats.bin" && !options.store) { EXPECT_LT(e.packedSize, e.size / 100); }
+            if (e.name == "texts\\hlv.txt" && !options.store) { EXPECT_LT(e.packedSize, e.size / 3); }
+            if ((e.name == "zz\\b.txt" || e.name == "zz\\c.txt") && options.solid) { EXPECT_LT(e.packedSize, 200u) << e.name; }
+        }
 
-    const uint8_t marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-    ASSERT_GT(archive.size(), 20u);
-    EXPECT_TRUE(std::equal(marker, marker + 7, archive.begin()));
-    EXPECT_EQ(archive[10] & 0x08, 0x08) << "main header says solid";
-    auto headerCrcOk = [](const uint8_t* h) {
-        return (crc32(0, h + 2, uInt(h[5] | h[6] << 8) - 2) & 0xFFFF) == uint32_t(h[0] | h[1] << 8);
-    };
-    EXPECT_TRUE(headerCrcOk(&archive[7])) << "main header";
-    bool compressedSeen = false;
-    for (const pack::PackFile& f : files) {
-        SCOPED_TRACE(f.name);
-        const uint8_t* h = findHeader(archive, f.name);
-        ASSERT_NE(h, nullptr);
-        EXPECT_TRUE(headerCrcOk(h));
-        EXPECT_EQ(uint32_t(h[16] | h[17] << 8 | h[18] << 16 | uint32_t(h[19]) << 24),
-                  uint32_t(crc32(0, f.bytes.data(), uInt(f.bytes.size()))));
-        EXPECT_EQ(h[24], 20);
-        // Every compressed entry after the first continues the stream.
-        const bool compressed = h[25] != 0x30;
-        EXPECT_EQ((h[3] & 0x10) != 0, compressed && compressedSeen);
-        compressedSeen |= compressed;
-    }
-    const uint8_t* end = &archive[archive.size() - 7];
-    EXPECT_EQ(end[2], 0x7B);
-    EXPECT_TRUE(headerCrcOk(end));
-}
-
-TEST(Pack, StoredEntriesHoldTheirBytesAsTheyAre) {
-    const std::vector<pack::PackFile> files = {{"a.txt", text(5000)}, {"b/c.raw", tone(3000, 2)}};
-    pack::PackOptions store;
-    store.store = true;
-    const Bytes archive = build(files, store);
-    expectBothReadersAgree(files, archive);
-    for (const pack::PackFile& f : files) {
-        const uint8_t* h = findHeader(archive, f.name);
-        ASSERT_NE(h, nullptr) << f.name;
-        EXPECT_EQ(h[25], 0x30);
-        const uint32_t headerSize = h[5] | h[6] << 8;
-        EXPECT_TRUE(Bytes(h + headerSize, h + headerSize + f.bytes.size()) == f.bytes);
+        const uint8_t marker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+        ASSERT_GT(archive.size(), 20u);
+        EXPECT_TRUE(std::equal(marker, marker + 7, archive.begin()));
+        EXPECT_EQ((archive[10] & 0x08) != 0, options.solid) << "main header's solid flag";
+        auto headerCrcOk = [](const uint8_t* h) {
+            return (crc32(0, h + 2, uInt(h[5] | h[6] << 8) - 2) & 0xFFFF) == uint32_t(h[0] | h[1] << 8);
+        };
+        EXPECT_TRUE(headerCrcOk(&archive[7])) << "main header";
+        bool compressedSeen = false;
+        for (const pack::PackFile& f : files) {
+            SCOPED_TRACE(f.name);
+            const uint8_t* h = findHeader(archive, f.name);
+            ASSERT_NE(h, nullptr);
+            EXPECT_TRUE(headerCrcOk(h));
+            EXPECT_EQ(uint32_t(h[16] | h[17] << 8 | h[18] << 16 | uint32_t(h[19]) << 24),
+                      uint32_t(crc32(0, f.bytes.data(), uInt(f.bytes.size()))));
+            EXPECT_EQ(h[24], 20);
+            // In a solid archive every compressed entry after the first continues the stream.
+            const bool compressed = h[25] != 0x30;
+            EXPECT_EQ((h[3] & 0x10) != 0, options.solid && compressed && compressedSeen);
+            compressedSeen |= compressed;
+            const uint32_t headerSize = h[5] | h[6] << 8;
+            if (!compressed) { EXPECT_TRUE(Bytes(h + headerSize, h + headerSize + f.bytes.size()) == f.bytes); }
+        }
+        const uint8_t* end = &archive[archive.size() - 7];
+        EXPECT_EQ(end[2], 0x7B);
+        EXPECT_TRUE(headerCrcOk(end));
     }
 }
 
@@ -215,7 +198,8 @@ TEST(Pack, AudioModeWithOneToFourChannelsAndTableChanges) {
         expectBothReadersAgree(files, archive);
     }
     // Solid: audio, then LZ, then audio again with the predictor state carried over.
-    pack::PackOptions solid = solidOptions();
+    pack::PackOptions solid;
+    solid.solid = true;
     solid.encoder.blockSymbols = 9000;
     const std::vector<pack::PackFile> files = {
         {"a.raw", pcm16Stereo(12000)}, {"b.txt", text(20000)}, {"c.raw", pcm16Stereo(9000, 1.3)}};
@@ -266,8 +250,10 @@ TEST(Pack, AFolderHoldingOnlyTheArchivePlaysTheSameFrames) {
     loose.writePicture("final.png", 64, 64, 3, text(64 * 64 * 3));
     loose.writePicture("tunnel/textura.png", 64, 64, 3, tone(64 * 64 * 3, 3));
     loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
+    pack::PackOptions solid;
+    solid.solid = true;
     std::string error;
-    ASSERT_TRUE(pack::createArchive(packed.root() + "data.dat", loose.root() + "data", solidOptions(), error)) << error;
+    ASSERT_TRUE(pack::createArchive(packed.root() + "data.dat", loose.root() + "data", solid, error)) << error;
     fs::remove_all(packed.root() + "data");
 
     auto frames = [](const std::string& dir) {
