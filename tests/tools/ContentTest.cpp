@@ -58,15 +58,13 @@ std::vector<uint8_t> readFile(const fs::path& p) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-struct FixedClock : IDemoClock {
-    uint32_t now = 0;
+// A music clock the walk sets, and a display that shows nothing.
+struct Offline : IDemoClock, IDisplay {
+    uint32_t now = 0;   // ms of music time
     void startMusic(const char*) override {}
     uint32_t readClock() override { return now; }
     void stopSong() override {}
     void closeMusic() override {}
-};
-
-struct SilentDisplay : IDisplay {
     bool createWindow(const char*, const DisplayChoice&) override { return true; }
     void pollEvents(Engine&) override {}
     void presentFrame() override {}
@@ -131,18 +129,17 @@ protected:
         DataFileService files(root());
         DemoContext demo;
         demo.files = &files;
-        FixedClock clock;
-        SilentDisplay display;
-        Engine engine(demo, *registry, clock, display);
+        Offline offline;
+        Engine engine(demo, *registry, offline, offline);
         ASSERT_TRUE(loadScript(engine.schedule, "hlv.txt", files, *registry));
         engine.scheduleCursor = &engine.schedule.entries[0];
         engine.showPrepared = true;
         for (uint32_t t = 0; !engine.quitRequested && t < 200000; t += stepMs) {
-            clock.now = t;
+            offline.now = t;
             engine.renderFrame();
             const int row = int(engine.cursor() - engine.schedule.entries);
-            if (w.visits.empty() || w.visits.back().row != row)
-                w.visits.push_back({row, engine.cursor()->effect ? engine.cursor()->effect->name : "", engine.cursor()->end, t});
+            const TimelineEntry& e = *engine.cursor();
+            if (w.visits.empty() || w.visits.back().row != row) w.visits.push_back({row, e.effect ? e.effect->name : "", e.end, t});
             w.quitAt = t;
         }
     }
@@ -162,7 +159,8 @@ TEST_F(ContentTest, TwoRunsWriteTheSameBytesAndAOneLineVersion) {
     ASSERT_TRUE(gen::writeContent(second.root(), &error)) << error;
     const auto first = tree(root()), again = tree(second.root());
     EXPECT_EQ(first.size(), again.size());
-    for (const auto& [name, bytes] : first) EXPECT_TRUE(again.count(name) && again.at(name) == bytes) << name << " differs between runs";
+    for (const auto& [name, bytes] : first)
+        EXPECT_TRUE(again.count(name) && again.at(name) == bytes) << name << " differs between runs";
     const std::string version = gen::contentVersion();
     EXPECT_TRUE(!version.empty() && version.find('\n') == std::string::npos) << version;
 }
@@ -308,7 +306,8 @@ TEST_F(ContentTest, EveryPictureDecodesWithTheShowsLoader) {
     DataFileService files(root());
     size_t pictures = 0;
     for (const auto& [name, bytes] : tree(root())) {
-        if (name.size() < 4 || (name.substr(name.size() - 4) != ".png" && name.substr(name.size() - 4) != ".jpg")) continue;
+        const std::string ext = fs::path(name).extension().string();
+        if (ext != ".png" && ext != ".jpg") continue;
         PixelImage image;
         ASSERT_NO_THROW(decodeImage(image, name.c_str(), files)) << name;
         // The loading overlay is the one picture drawn through its own alpha.
