@@ -229,31 +229,24 @@ TEST(Pack, RefusesNamesTheArchiveCannotHold) {
     EXPECT_NE(error.find(longName), std::string::npos) << error;
 }
 
-TEST(Pack, ToolCreatesListsAndExtractsThroughTheShowsReader) {
-    hlvtest::TempDataFolder dir;
+// The tool's archive of a show folder: listed, extracted by any spelling of
+// a name, and played by a folder that holds nothing else as the folder did.
+TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
+    hlvtest::TempDataFolder loose, packed;
     const Bytes height = tone(20000, 1);
-    dir.write("hlv.txt", text(9000));
-    dir.write("velm/canon.raw", height);
+    loose.write("velm/canon.raw", height);
+    loose.writePicture("final.png", 64, 64, 3, text(64 * 64 * 3));
+    loose.writePicture("tunnel/textura.png", 64, 64, 3, tone(64 * 64 * 3, 3));
+    loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
     const std::string tool = HLV_BINARY_DIR "/tools/pack/halvoren-pack";
-    const std::string archive = dir.root() + "data.dat", out = dir.root() + "canon.out";
+    const std::string archive = packed.root() + "data.dat", out = packed.root() + "canon.out";
     auto run = [](const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); };
-    ASSERT_EQ(run(tool + " create " + archive + " " + dir.root() + "data --solid"), 0);
+    ASSERT_EQ(run(tool + " create " + archive + " " + loose.root() + "data --solid"), 0);
     EXPECT_EQ(run(tool + " list " + archive), 0);
     ASSERT_EQ(run(tool + " extract " + archive + " VELM\\\\canon.raw " + out), 0);
     EXPECT_TRUE(readFile(out) == height);
     EXPECT_NE(run(tool + " extract " + archive + " velm/missing.raw " + out), 0);
-    EXPECT_NE(run(tool + " create " + archive + " " + dir.root() + "no-such-folder"), 0);
-}
-
-TEST(Pack, AFolderHoldingOnlyTheArchivePlaysTheSameFrames) {
-    hlvtest::TempDataFolder loose, packed;
-    loose.writePicture("final.png", 64, 64, 3, text(64 * 64 * 3));
-    loose.writePicture("tunnel/textura.png", 64, 64, 3, tone(64 * 64 * 3, 3));
-    loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
-    pack::PackOptions solid;
-    solid.solid = true;
-    std::string error;
-    ASSERT_TRUE(pack::createArchive(packed.root() + "data.dat", loose.root() + "data", solid, error)) << error;
+    EXPECT_NE(run(tool + " create " + archive + " " + loose.root() + "no-such-folder"), 0);
     fs::remove_all(packed.root() + "data");
 
     auto frames = [](const std::string& dir) {
