@@ -23,6 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kWidth = 48, kHeight = 36;
+constexpr size_t kMiddle = kHeight / 2 * kWidth + kWidth / 2;   // pixel index at the screen's centre
+const std::string kExe = HLV_BINARY_DIR "/tools/capture/halvoren-capture";
 
 struct Captured {
     CaptureResult result;
@@ -30,12 +32,17 @@ struct Captured {
     std::map<uint32_t, std::vector<uint8_t>> pixels;     // frame index -> RGB
 };
 
-// A capture of the folder's show at 48 x 36 and options.fpsNum frames a second.
-Captured capture(const hlvtest::TempDataFolder& folder, CaptureOptions options) {
-    Captured out;
+CaptureOptions at48x36(const hlvtest::TempDataFolder& folder, uint32_t fps) {
+    CaptureOptions options;
     options.dir = folder.root();
     options.width = kWidth;
     options.height = kHeight;
+    options.fpsNum = fps;
+    return options;
+}
+
+Captured capture(CaptureOptions options) {
+    Captured out;
     options.onFrame = [&](uint32_t k, uint32_t t, const std::vector<uint8_t>& rgb) {
         out.timeOf[k] = t;
         out.pixels[k] = rgb;
@@ -50,6 +57,14 @@ std::string readFile(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+int exitStatus(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
+
+std::string frameName(uint32_t k) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%06u.png", k);
+    return name;
+}
+
 TEST(Capture, FrameTimesAndSamplesFollowTheFrameRateWithIntegerDivision) {
     struct Case { uint64_t k; uint32_t num, den, ms; uint64_t sample; };
     // 60000/1001: 16.68 ms and 735.735 samples a frame.
@@ -61,20 +76,38 @@ TEST(Capture, FrameTimesAndSamplesFollowTheFrameRateWithIntegerDivision) {
     }
 }
 
-TEST(Capture, FlashAndNullFramesFollowTheScheduleWindows) {
+// A scene row shows from its start up to its end; a row drawn over a scene
+// from just after its start up to and including its end.  The video keeps
+// those white frames where they were drawn: any reordering shows.
+TEST(Capture, FramesFollowTheScheduleWindowsAndTheVideoKeepsTheirOrder) {
     hlvtest::TempDataFolder folder;
-    // The overlapping Flash draws over Null while 2000 < t <= 2100.
-    folder.writeScript({"FXTIME Null 0 1000", "FXTIME Flash 1000 1500", "FXTIME Null 1500 3000", "FXTIME Flash 2000 2100"});
-    CaptureOptions options;
-    options.fpsNum = 100;
+    const uint32_t overlays[][2] = {{150, 350}, {750, 850}, {2000, 2100}, {2500, 2560}};
+    std::vector<std::string> script = {"FXTIME Null 0 1000", "FXTIME Flash 1000 1500", "FXTIME Null 1500 3000"};
+    for (const auto& o : overlays) script.push_back("FXTIME Flash " + std::to_string(o[0]) + " " + std::to_string(o[1]));
+    folder.writeScript(script);
+    const fs::path video = fs::path(folder.root()) / "show.mp4", raw = fs::path(folder.root()) / "decoded.gray";
+    CaptureOptions options = at48x36(folder, 50);
     options.to = 3000;
-    const Captured got = capture(folder, options);
-    ASSERT_EQ(300u, got.result.framesWritten);
+    options.videoPath = video.string();
+    const Captured got = capture(options);
+    ASSERT_EQ(150u, got.pixels.size());
+
+    ASSERT_EQ(0, exitStatus("ffmpeg -loglevel error -y -i '" + video.string() + "' -f rawvideo -pix_fmt gray '" +
+                            raw.string() + "'"));
+    const std::string grey = readFile(raw);
+    const size_t frameBytes = size_t(kWidth) * kHeight;
+    ASSERT_EQ(150 * frameBytes, grey.size());
+    std::string expected, drawn, decoded;
     for (const auto& [k, rgb] : got.pixels) {
         const uint32_t t = got.timeOf.at(k);
-        const bool white = (t >= 1000 && t < 1500) || (t > 2000 && t <= 2100);
-        EXPECT_EQ(white, rgb[(kHeight / 2 * kWidth + kWidth / 2) * 3] == 255) << "frame " << k << " at " << t << " ms";
+        bool white = t >= 1000 && t < 1500;
+        for (const auto& o : overlays) white |= t > o[0] && t <= o[1];
+        expected += white ? 'W' : '.';
+        drawn += rgb[kMiddle * 3] == 255 ? 'W' : '.';
+        decoded += uint8_t(grey[k * frameBytes + kMiddle]) > 128 ? 'W' : '.';
     }
+    EXPECT_EQ(expected, drawn);
+    EXPECT_EQ(expected, decoded);
 }
 
 TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSample) {
@@ -83,33 +116,25 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSample) {
     folder.write("tune.mod", module);
     folder.writeScript({"FXTIME Flash 0 5000"}, "tune.mod");
     const fs::path frames = fs::path(folder.root()) / "frames", wav = fs::path(folder.root()) / "span.wav";
-    CaptureOptions options;
-    options.fpsNum = 30;
+    CaptureOptions options = at48x36(folder, 30);
     options.from = 500;
     options.to = 1500;
     options.every = 4;
     options.framesDir = frames.string();
     options.audioPath = wav.string();
-    const Captured got = capture(folder, options);
+    const Captured got = capture(options);
 
     // Frames whose time lies in [500, 1500): k = 15 (500 ms) to 44 (1466 ms);
     // every frame before the span is rendered too.
-    std::vector<uint32_t> expected, written;
-    std::vector<std::string> names, files;
-    for (uint32_t k = 15; k <= 44; k += 4) {
-        expected.push_back(k);
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06u.png", k);
-        names.push_back(name);
-    }
-    for (const auto& entry : got.timeOf) written.push_back(entry.first);
-    EXPECT_EQ(expected, written);
-    EXPECT_EQ(45u, got.result.framesRendered);
-    EXPECT_EQ(15u, got.result.firstFrame);
-    EXPECT_EQ(45u, got.result.endFrame);
+    std::vector<std::string> expected, handed, files;
+    for (uint32_t k = 15; k <= 44; k += 4) expected.push_back(frameName(k));
+    for (const auto& entry : got.timeOf) handed.push_back(frameName(entry.first));
     for (const auto& f : fs::directory_iterator(frames)) files.push_back(f.path().filename().string());
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(names, files);
+    EXPECT_EQ(expected, handed);
+    EXPECT_EQ(expected, files);
+    EXPECT_EQ((std::vector<uint32_t>{45, 15, 45}),
+              (std::vector<uint32_t>{got.result.framesRendered, got.result.firstFrame, got.result.endFrame}));
 
     // The sound of the whole span, frames 15 to 44: samples 15 * 1470 to 45 * 1470.
     const uint64_t first = 15 * 1470, end = 45 * 1470;
@@ -134,35 +159,30 @@ TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     folder.write("tune.mod", hlvtest::makeTinyMod(64, 6));
     folder.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 800", "FXTIME Flash 350 450"}, "tune.mod");
     const fs::path root = folder.root();
-    CaptureOptions options;
-    options.fpsNum = 25;
-    options.threads = 1;
-    options.framesDir = (root / "one").string();
-    options.audioPath = (root / "one.wav").string();
-    const Captured one = capture(folder, options);
-    options.threads = 4;
-    options.framesDir = (root / "many").string();
-    options.audioPath = (root / "many.wav").string();
-    const Captured many = capture(folder, options);
+    std::map<unsigned, Captured> runs;
+    for (unsigned threads : {1u, 4u}) {
+        CaptureOptions options = at48x36(folder, 25);
+        options.threads = threads;
+        options.framesDir = (root / std::to_string(threads)).string();
+        options.audioPath = options.framesDir + ".wav";
+        runs[threads] = capture(options);
+    }
+    const Captured& many = runs[4];
 
     // 0 to 800 ms, and the Flash row becomes current for one frame when Final ends.
     ASSERT_EQ(21u, many.result.framesWritten);
-    EXPECT_TRUE(one.pixels == many.pixels);
-    EXPECT_TRUE(readFile(root / "one.wav") == readFile(root / "many.wav"));
-    size_t files = 0;
-    for (const auto& f : fs::directory_iterator(root / "many")) {
-        ++files;
-        EXPECT_TRUE(readFile(f.path()) == readFile(root / "one" / f.path().filename())) << f.path().filename();
-    }
-    EXPECT_EQ(21u, files);
+    EXPECT_TRUE(runs[1].pixels == many.pixels);
+    EXPECT_TRUE(readFile(root / "1.wav") == readFile(root / "4.wav"));
+    EXPECT_EQ(21, std::distance(fs::directory_iterator(root / "4"), fs::directory_iterator()));
 
-    // Each file holds the frame it is named after, as the renderer drew it.
+    // Each file holds the frame it is named after, as the renderer drew it,
+    // and the same bytes whichever encoder thread wrote it.
     for (const auto& [k, rgb] : many.pixels) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%06u.png", k);
+        const std::string name = frameName(k);
+        EXPECT_TRUE(readFile(root / "4" / name) == readFile(root / "1" / name)) << name;
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
-        ASSERT_TRUE(png_image_begin_read_from_file(&image, (root / "many" / name).c_str())) << name;
+        ASSERT_TRUE(png_image_begin_read_from_file(&image, (root / "4" / name).c_str())) << name;
         image.format = PNG_FORMAT_RGB;
         std::vector<uint8_t> decoded(PNG_IMAGE_SIZE(image));
         ASSERT_TRUE(png_image_finish_read(&image, nullptr, decoded.data(), 0, nullptr)) << name;
@@ -174,56 +194,17 @@ TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     EXPECT_GT(changes, 10u) << "the frames differ from one another";
 }
 
-TEST(Capture, VideoKeepsTheFramesInOrder) {
-    hlvtest::TempDataFolder folder;
-    // White over black in windows of uneven length: any reordering shows.
-    folder.writeScript({"FXTIME Null 0 3000", "FXTIME Flash 150 350", "FXTIME Flash 750 850", "FXTIME Flash 1250 1750",
-                        "FXTIME Flash 2050 2150"});
-    const fs::path root = folder.root(), video = root / "show.mp4";
-    CaptureOptions options;
-    options.fpsNum = 10;
-    options.to = 3000;
-    options.videoPath = video.string();
-    const Captured got = capture(folder, options);
-    ASSERT_EQ(30u, got.pixels.size());
-
-    const fs::path raw = root / "decoded.gray";
-    const std::string command = "ffmpeg -loglevel error -y -i '" + video.string() + "' -f rawvideo -pix_fmt gray '" +
-                                raw.string() + "'";
-    ASSERT_EQ(0, std::system(command.c_str()));
-    const std::string grey = readFile(raw);
-    const size_t frameBytes = size_t(kWidth) * kHeight;
-    ASSERT_EQ(30 * frameBytes, grey.size());
-    std::string expected, decoded;
-    for (const auto& [k, rgb] : got.pixels) {
-        expected += rgb[(kHeight / 2 * kWidth + kWidth / 2) * 3] > 128 ? 'W' : '.';
-        decoded += uint8_t(grey[k * frameBytes + kHeight / 2 * kWidth + kWidth / 2]) > 128 ? 'W' : '.';
-    }
-    EXPECT_EQ(expected, decoded);
-    EXPECT_EQ(std::string("..WW....W....WWWWW...W........"), expected) << "the windows as drawn";
-}
-
 TEST(Capture, AWriteThatFailsEndsTheCaptureNamingTheFile) {
     hlvtest::TempDataFolder folder;
     folder.writeScript({"FXTIME Flash 0 10000"});
     const fs::path root = folder.root(), frames = root / "frames";
     fs::create_directories(frames / "frame-000003.png");   // a folder where the frame should go
-    CaptureOptions options;
-    options.dir = folder.root();
-    options.width = kWidth;
-    options.height = kHeight;
-    options.fpsNum = 50;
+    CaptureOptions options = at48x36(folder, 50);
     options.framesDir = frames.string();
     const CaptureResult failed = runCapture(options);
     EXPECT_EQ(1, failed.status);
     EXPECT_NE(std::string::npos, failed.error.find((frames / "frame-000003.png").string())) << failed.error;
     EXPECT_LT(failed.framesRendered, 100u) << "the show stops soon after";
-
-    const std::string exe = HLV_BINARY_DIR "/tools/capture/halvoren-capture";
-    const std::string err = (root / "err.txt").string();
-    EXPECT_NE(0, WEXITSTATUS(std::system((exe + " --dir " + folder.root() + " --size 48x36 --frames " +
-                                          frames.string() + " 2>" + err).c_str())));
-    EXPECT_NE(std::string::npos, readFile(err).find("frame-000003.png")) << readFile(err);
 
     // A video encoder that quits at once: the frames have nowhere to go.
     const fs::path bin = root / "bin";
@@ -245,12 +226,11 @@ TEST(Capture, ReportAgreesWithTheFramesRendered) {
     hlvtest::TempDataFolder folder;
     folder.writeScript({"FXTIME Null 0 300", "FXTIME Flash 300 500", "FXTIME Null 500 700"});
     const fs::path report = fs::path(folder.root()) / "report.json";
-    CaptureOptions options;
-    options.fpsNum = 50;
+    CaptureOptions options = at48x36(folder, 50);
     options.from = 100;
     options.every = 2;
     options.reportPath = report.string();
-    const Captured got = capture(folder, options);
+    const Captured got = capture(options);
 
     // The show ends when the last entry does: frames 0 to 34 (0 to 680 ms),
     // of which 5, 7, ..., 33 are written.
@@ -291,16 +271,22 @@ TEST(Capture, BadArgumentsAreRefused) {
                                      o.to.value_or(0), o.every}));
 }
 
+// The program: usage on bad arguments, and the message of whatever stopped
+// the show (a missing picture, a frame it could not write) on stderr.
 TEST(Capture, ProgramExitsWithUsageOrTheShowsMessage) {
     hlvtest::TempDataFolder folder;
-    const std::string exe = HLV_BINARY_DIR "/tools/capture/halvoren-capture";
     const std::string err = folder.root() + "err.txt";
-    EXPECT_EQ(2, WEXITSTATUS(std::system((exe + " --fps nope 2>" + err).c_str())));
+    EXPECT_EQ(2, exitStatus(kExe + " --fps nope 2>" + err));
     EXPECT_NE(std::string::npos, readFile(err).find("usage:"));
 
     folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
-    EXPECT_NE(0, WEXITSTATUS(std::system((exe + " --dir " + folder.root() + " 2>" + err).c_str())));
+    EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " 2>" + err));
     EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
+
+    folder.writeScript({"FXTIME Flash 0 10000"});
+    fs::create_directories(folder.root() + "frames/frame-000003.png");
+    EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " --size 48x36 --frames " + folder.root() + "frames 2>" + err));
+    EXPECT_NE(std::string::npos, readFile(err).find("frame-000003.png")) << readFile(err);
 }
 
 }  // namespace

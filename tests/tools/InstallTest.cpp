@@ -58,36 +58,29 @@ TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
     // Characters the launcher has to escape.
     const fs::path prefix = fs::path(scratch.root()) / "inst $HOME 100%";
     ASSERT_EQ(run("cmake --install " HLV_BINARY_DIR " --prefix " + quoted(prefix.string()) + " >" +
-                  quoted(scratch.root() + "install.txt") + " 2>&1"),
-              0)
+                  quoted(scratch.root() + "install.txt") + " 2>&1"), 0)
         << std::ifstream(scratch.root() + "install.txt").rdbuf();
-
     for (const char* program : {"halvoren", "halvoren-content", "halvoren-capture"}) {
         const fs::path p = prefix / "bin" / program;
-        EXPECT_TRUE(fs::is_regular_file(p) && (fs::status(p).permissions() & fs::perms::owner_exec) != fs::perms::none)
-            << p;
+        EXPECT_TRUE(fs::is_regular_file(p) && (fs::status(p).permissions() & fs::perms::owner_exec) != fs::perms::none) << p;
     }
 
     const fs::path launcher = prefix / "share/applications/halvoren.desktop";
     ASSERT_TRUE(fs::is_regular_file(launcher));
-    if (run("command -v desktop-file-validate >/dev/null") != 0) {
-        ADD_FAILURE() << "desktop-file-validate is missing (package desktop-file-utils)";
-    } else {
-        EXPECT_EQ(run("desktop-file-validate " + quoted(launcher.string())), 0);
-    }
+    ASSERT_EQ(run("command -v desktop-file-validate >/dev/null"), 0) << "desktop-file-validate is missing";
+    EXPECT_EQ(run("desktop-file-validate " + quoted(launcher.string())), 0);
     std::map<std::string, std::string> entry = readEntry(launcher);
     EXPECT_EQ(execPath(entry["Exec"]), (prefix / "bin/halvoren").string()) << entry["Exec"];
     EXPECT_EQ(entry["Path"], (prefix / "share/halvoren").string());
 
-    // The launcher's folder holds what the show reads first.
+    // The launcher's folder holds what the show reads first, and the icon
+    // decodes through the show's own decoder.
     DataFileService files(entry["Path"] + "/");
     files.init();
     EXPECT_NE(files.find("hlv.txt"), nullptr);
     PixelImage menu, icon;
     decodeImage(menu, "menu.jpg", files);
     freeBlock(menu.pixels);
-
-    // The icon, through the show's own decoder.
     EXPECT_EQ(fs::path(entry["Icon"]).parent_path().parent_path().filename(), "128x128");
     ASSERT_TRUE(fs::is_regular_file(entry["Icon"])) << entry["Icon"];
     fs::copy_file(entry["Icon"], scratch.root() + "data/icon.png");

@@ -27,7 +27,7 @@ struct Rendering {
     std::vector<uint8_t> bytes;
     std::vector<float> stereo;              // interleaved L, R
     std::vector<std::vector<long>> rowAt;   // [order][row] -> first frame, -1 if never
-    double durationSeconds = 0, estimatedBpm = 0;
+    double durationSeconds = 0;
     int channels = 0, instruments = 0, samples = 0;
     std::string typeAndWarnings;            // "type/warnings/"
 
@@ -53,7 +53,6 @@ const Rendering& rendering() {
         if (!m) return out;
         openmpt_module_set_repeat_count(m, 0);
         out.durationSeconds = openmpt_module_get_duration_seconds(m);
-        out.estimatedBpm = openmpt_module_get_current_estimated_bpm(m);
         out.channels = openmpt_module_get_num_channels(m);
         out.instruments = openmpt_module_get_num_instruments(m);
         out.samples = openmpt_module_get_num_samples(m);
@@ -127,11 +126,10 @@ std::vector<LoopedSample> loopedSamples(const std::vector<uint8_t>& b) {
     return out;
 }
 
-TEST(MusicComposer, IsAnXm104ModuleLibopenmptLoadsCleanly) {
+TEST(MusicComposer, IsAnXm104ModuleLibopenmptLoadsCleanlyWithTheSameBytesEveryTime) {
     const Rendering& r = rendering();
     ASSERT_GT(r.bytes.size(), 336u);
     EXPECT_EQ(std::string(r.bytes.begin(), r.bytes.begin() + 17), "Extended Module: ");
-    EXPECT_EQ(r.bytes[37], 0x1A);
     EXPECT_EQ(le(r.bytes, 58, 2), 0x0104u);
     EXPECT_EQ(le(r.bytes, 74, 2) & 1, 1u) << "linear frequency table";
     ASSERT_FALSE(r.stereo.empty()) << "libopenmpt refused the module";
@@ -139,19 +137,14 @@ TEST(MusicComposer, IsAnXm104ModuleLibopenmptLoadsCleanly) {
     EXPECT_TRUE(r.channels >= 8 && r.channels <= 32 && r.channels % 2 == 0) << r.channels << ": FastTracker 2 knows even counts";
     EXPECT_GE(r.instruments, 8) << "drums, bass, pad and lead at least";
     EXPECT_GE(r.samples, r.instruments) << "every instrument carries a sample";
-}
-
-TEST(MusicComposer, SameBytesOnEveryCall) {
-    EXPECT_EQ(composeMusic(), rendering().bytes);
+    EXPECT_EQ(composeMusic(), r.bytes);
 }
 
 TEST(MusicComposer, LastsPastTheShowAtEightyFourBeatsPerMinute) {
     const Rendering& r = rendering();
     EXPECT_NEAR(r.durationSeconds, kMusicLengthMs / 1000.0, 0.5);
     EXPECT_GE(double(r.stereo.size() / 2) / kRate, 170.0) << "rendered length";
-    EXPECT_NEAR(r.estimatedBpm, 84.0, 0.1);
-
-    // Measured on the rendered audio: a bar is 16 rows, so bar b starts at
+    // 84 BPM measured on the rendered audio: a bar is 16 rows, so bar b starts at
     // order b / 4, row 16 (b % 4), and must sound at b x 2857.14 ms.
     ASSERT_GE(r.rowAt.size(), size_t(kMusicBars / 4));
     for (int bar = 0; bar < kMusicBars; ++bar) {
