@@ -1,6 +1,5 @@
 #include "effects/FX_Metaballs.h"
 
-#include <algorithm>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -73,32 +72,21 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
 TEST(MetaballsSurface, LoneInsidePointsAndTheMeshCapacity) {
     // The grid's very first point is corner 3 of exactly one cell: crossings
     // 0.12 of the way from the outside corner to the inside one, emitted edge
-    // 2, then 11, then 3: counter-clockwise seen from outside.
-    LoneGrid corner;
-    corner.set(0, 0, 0);
+    // 2, then 11, then 3: counter-clockwise seen from outside.  A point deep
+    // inside touches eight cells.
+    LoneGrid lone;
+    lone.set(0, 0, 0);
+    lone.set(7, 9, 11);
     GuardedMesh out(kMeshCapacity, kMeshCapacity);
-    extractSurface(corner.grid, out.mesh);
-    ASSERT_EQ(out.mesh.vertexCount, 3u);
+    extractSurface(lone.grid, out.mesh);
+    ASSERT_EQ(out.mesh.vertexCount, 27u);
     EXPECT_LT(maxDiff({out.vertices.begin(), out.vertices.begin() + 9}, {0.88f, 0, 0, 0, 0.88f, 0, 0, 0, 0.88f}), 1e-6f);
 
-    // Deep inside a lone point touches eight cells; a grid all inside has no surface.
-    LoneGrid middle;
-    middle.set(7, 9, 11);
-    extractSurface(middle.grid, out.mesh);
-    EXPECT_EQ(out.mesh.vertexCount, 24u);
-    std::fill(middle.inside.begin(), middle.inside.end(), 1);
-    extractSurface(middle.grid, out.mesh);
-    EXPECT_EQ(out.mesh.vertexCount, 0u);
-
-    // A checkerboard of lone points asks for far more triangles than fit.
-    LoneGrid many;
-    for (int z = 0; z < kGridSize; z += 2)
-        for (int y = 0; y < kGridSize; y += 2)
-            for (int x = 0; x < kGridSize; x += 2) many.set(x, y, z);
-    GuardedMesh small(10, 12);
-    extractSurface(many.grid, small.mesh);
-    EXPECT_EQ(small.mesh.vertexCount, 30u);
-    for (size_t i = 30 * 3; i < small.vertices.size(); ++i) ASSERT_EQ(small.vertices[i], kMarker) << "written past the capacity at " << i;
+    // Room for five of the nine triangles: it stops there and writes no further.
+    GuardedMesh small(5, 6);
+    extractSurface(lone.grid, small.mesh);
+    EXPECT_EQ(small.mesh.vertexCount, 15u);
+    for (size_t i = 15 * 3; i < small.vertices.size(); ++i) ASSERT_EQ(small.vertices[i], kMarker) << "written past the capacity at " << i;
 }
 
 TEST(MetaballsSurface, FiveBallsAtTheStartOfTheirPaths) {
@@ -176,9 +164,6 @@ TEST_F(MetaballsGl, StartLeavesItsStateAndReleaseIsSafe) {
     EXPECT_LT(maxDiff(viewed(0, 0, 0), {0, 0, -std::sqrt(1700.0f), 1}), 1e-3f);
     EXPECT_LT(maxDiff(lightFloats(GL_LIGHT0, GL_POSITION), viewed(0, -32, -32)), 1e-3f);
 
-    glDisable(GL_FOG);
-    glDisable(GL_TEXTURE_GEN_R);
-    glBlendFunc(GL_ONE, GL_ZERO);
     fx.release();
     EXPECT_EQ(fx.mesh(), nullptr);
     showFrame(fx, 1000, 16);   // nothing left to build into
