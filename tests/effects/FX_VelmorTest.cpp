@@ -91,7 +91,6 @@ TEST_F(VelmorGl, StartLeavesTheShineAddingOnUnitOne) {
     EXPECT_EQ(10404u, velmor.vertexCount());
     glEnable(GL_BLEND);
     glEnable(GL_FOG);   // an earlier effect's fog stays
-    glActiveTexture(GL_TEXTURE0);
     velmor.start();
 
     EXPECT_EQ(-12.0f, world.demo.angles.angleX);
@@ -123,8 +122,7 @@ TEST(FX_VelmorFrames, RenderTheTurningHillsTheSameWayTwice) {
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";
     for (size_t n = 0; n < frames.size(); ++n)
         EXPECT_GT(pixelsOtherThan(frames[n], 0x000000FFu), frames[n].size() / 8) << "frame " << n << " is mostly black";
-    EXPECT_FALSE(frames[0] == frames[1]);
-    EXPECT_FALSE(frames[1] == frames[2]);
+    EXPECT_TRUE(frames[0] != frames[1] && frames[1] != frames[2]) << "the hills did not turn";
 }
 
 }  // namespace
