@@ -127,8 +127,7 @@ TEST(CubeMorphFrames, RendersTheCubeTheSameWayTwice) {
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";
     // In front of the background: more than the layer set's red strip along
     // the top (an eighth), not the whole frame.
-    const size_t pixels = frames[0].size() / 4;
-    for (size_t i = 0; i < frames.size(); ++i) {
+    for (size_t i = 0, pixels = frames[0].size() / 4; i < frames.size(); ++i) {
         const size_t scene = pixelsOtherThan(frames[i], 0x101830FFu);
         EXPECT_TRUE(scene > pixels / 8 + pixels / 20 && scene < pixels * 3 / 4) << "frame " << i << ": " << scene;
     }
