@@ -14,21 +14,20 @@ std::vector<Vec3> cylinder(uint32_t rings, uint32_t k, bool closing) {
     std::vector<Vec3> v;
     const double step = 2.0 * M_PI / (closing ? k - 1 : k);
     for (uint32_t r = 0; r < rings; ++r)
-        for (uint32_t j = 0; j < k; ++j)
-            v.push_back({float(std::cos(j * step)), float(r), float(std::sin(j * step))});
+        for (uint32_t j = 0; j < k; ++j) v.push_back({float(std::cos(j * step)), float(r), float(std::sin(j * step))});
     return v;
 }
 
+// Normals and indices start zeroed and marked, with room past any layout's end.
 struct Mesh {
     std::vector<Vec3> normals;
     std::vector<uint32_t> indices;
-    uint32_t count = 0;
+    uint32_t count;
+    std::vector<uint32_t> run(uint32_t from, uint32_t n) const { return {indices.begin() + from, indices.begin() + from + n}; }
 };
 
 Mesh triangulate(const std::vector<Vec3>& v, const RingLayout& layout) {
-    Mesh m;
-    m.normals.assign(v.size(), Vec3{0, 0, 0});
-    m.indices.assign(v.size() * 6 + 8, 0xDEADu);
+    Mesh m{std::vector<Vec3>(v.size(), Vec3{0, 0, 0}), std::vector<uint32_t>(v.size() * 6 + 8, 0xDEADu), 0};
     m.count = triangulateRings(v.data(), m.normals.data(), m.indices.data(), layout);
     return m;
 }
@@ -42,70 +41,48 @@ TEST(RingMesh, FaceNormalIsClockwiseFrontAndUnitLength) {
     EXPECT_EQ(0.0f, length(unitFaceNormal({1, 1, 1}, {1, 1, 1}, {2, 2, 2}))) << "a collapsed triangle has no normal, not NaN";
 }
 
-TEST(RingMesh, ClosedTriangleMeshWrapsBothWays) {
-    const uint32_t K = 7, rings = 4, T = K * rings;
-    const auto v = cylinder(rings, K, true);
+TEST(RingMesh, ClosedTrianglesWrapBothWaysAndReversedOnesFlipTheWinding) {
+    const uint32_t K = 7, T = K * 4;
+    const auto v = cylinder(4, K, true);
     const RingLayout layout{K, T, true, kWeight, RingLayout::Indexing::Triangles};
-    const Mesh m = triangulate(v, layout);
-    ASSERT_EQ(6 * T, m.count);
-    EXPECT_EQ(T, ringQuadCount(layout));
-    EXPECT_EQ(0xDEADu, m.indices[6 * T]) << "wrote past its index count";
+    const Mesh m = triangulate(v, layout), reversed = triangulate(v, {K, T, true, kWeight, RingLayout::Indexing::Reversed});
+    ASSERT_TRUE(m.count == 6 * T && reversed.count == 6 * T && ringQuadCount(layout) == T) << m.count << ", " << reversed.count;
+    EXPECT_TRUE(m.indices[6 * T] == 0xDEADu && reversed.indices[6 * T] == 0xDEADu) << "wrote past its index count";
 
     // First quad: i, next ring, next point.  The last point of the last
     // ring: its next point is its ring's first, its "next ring" is ring 0.
-    auto quad = [&](uint32_t i) { return std::vector<uint32_t>(m.indices.begin() + 6 * i, m.indices.begin() + 6 * i + 6); };
-    EXPECT_EQ(quad(0), (std::vector<uint32_t>{0, K, 1, K, K + 1, 1}));
-    EXPECT_EQ(quad(T - 1), (std::vector<uint32_t>{T - 1, K - 1, T - K, K - 1, 0, T - K}));
-}
-
-TEST(RingMesh, ReversedTrianglesKeepTheNormalsAndFlipTheWinding) {
-    const uint32_t K = 6, rings = 3, T = K * rings;
-    const auto v = cylinder(rings, K, false);
-    const Mesh forward = triangulate(v, {K, T, true, kWeight, RingLayout::Indexing::Triangles});
-    const Mesh reversed = triangulate(v, {K, T, true, kWeight, RingLayout::Indexing::Reversed});
-    ASSERT_EQ(forward.count, reversed.count);
-    EXPECT_EQ(0xDEADu, reversed.indices[6 * T]);
+    EXPECT_EQ(m.run(0, 6), (std::vector<uint32_t>{0, K, 1, K, K + 1, 1}));
+    EXPECT_EQ(m.run(6 * (T - 1), 6), (std::vector<uint32_t>{T - 1, K - 1, T - K, K - 1, 0, T - K}));
     for (uint32_t i = 0; i < T; ++i) {
-        ASSERT_EQ(0.0f, length(forward.normals[i] - reversed.normals[i])) << i;
-        // (i, j, k), (k, j, l) against (i, k, j), (k, l, j): each triangle's
+        ASSERT_EQ(0.0f, length(m.normals[i] - reversed.normals[i])) << i;
+        // (i, k, j), (k, l, j) against (i, j, k), (k, j, l): each triangle's
         // last two corners swap.
-        const uint32_t* f = forward.indices.data() + 6 * i;
-        const uint32_t* r = reversed.indices.data() + 6 * i;
+        const uint32_t *f = &m.indices[6 * i], *r = &reversed.indices[6 * i];
         ASSERT_TRUE(r[0] == f[0] && r[1] == f[2] && r[2] == f[1] && r[3] == f[3] && r[4] == f[5] && r[5] == f[4]) << i;
     }
 }
 
-TEST(RingMesh, OpenStripStopsBeforeTheLastRing) {
-    const uint32_t K = 5, rings = 3, T = K * rings;
-    const auto v = cylinder(rings, K, false);
+TEST(RingMesh, OpenStripSumsWeightedNormalsNeverRenormalised) {
+    const uint32_t K = 41, T = K * 5;
+    const auto v = cylinder(5, K, false);
     const Mesh m = triangulate(v, {K, T, false, kWeight, RingLayout::Indexing::Strip});
+    // The last ring starts no quads.  Each quad gives (l, j): next ring's next
+    // point, then this ring's next point; the last point of ring 0 closes onto
+    // point 0 and ring 1's first.
     ASSERT_EQ(2 * (T - K), m.count);
     EXPECT_EQ(0xDEADu, m.indices[m.count]);
-    // Each quad gives (l, j): next ring's next point, then this ring's next
-    // point; the last point of ring 0 closes onto point 0 and ring 1's first.
-    EXPECT_EQ((std::vector<uint32_t>{K + 1, 1}), std::vector<uint32_t>(m.indices.begin(), m.indices.begin() + 2));
-    EXPECT_EQ((std::vector<uint32_t>{K, 0}), std::vector<uint32_t>(m.indices.begin() + 2 * (K - 1), m.indices.begin() + 2 * K));
-    // The last ring adds normals but starts no quads: its vertices got only
-    // the triangles reaching up from the ring below.
-    for (uint32_t i = T - K; i < T; ++i) EXPECT_GT(length(m.normals[i]), 0.0f) << i;
-}
-
-TEST(RingMesh, NormalsAreSummedWeightedAndNeverRenormalised) {
-    const uint32_t K = 41, rings = 5, T = K * rings;
-    const auto v = cylinder(rings, K, false);
-    const Mesh m = triangulate(v, {K, T, false, kWeight, RingLayout::Indexing::Strip});
+    EXPECT_EQ(m.run(0, 2), (std::vector<uint32_t>{K + 1, 1}));
+    EXPECT_EQ(m.run(2 * (K - 1), 2), (std::vector<uint32_t>{K, 0}));
 
     // Inner vertex: six triangles, nearly parallel, each adding kWeight; they
     // point into the tube for rings that run this way round.
     const uint32_t inner = 2 * K + 10;
     const Vec3 n = m.normals[inner];
     EXPECT_TRUE(length(n) > 5.9f * kWeight && length(n) <= 6.0f * kWeight + 1e-6f) << length(n);
-    const Vec3 radial = {v[inner].x, 0.0f, v[inner].z};
-    EXPECT_LT(dot(n, radial) / length(n), -0.99f);
-
-    // Bottom ring: only three triangles touch each point.
+    EXPECT_LT(dot(n, {v[inner].x, 0.0f, v[inner].z}) / length(n), -0.99f);
+    // Bottom and top rings: three triangles touch each point (the top one's
+    // reach up from the ring below, which starts the quads).
     EXPECT_NEAR(3.0f * kWeight, length(m.normals[10]), 0.02f);
-    // Top ring: three as well (one from the quad below-left, two from below).
     EXPECT_NEAR(3.0f * kWeight, length(m.normals[T - K + 10]), 0.02f);
 }
 
@@ -121,15 +98,14 @@ TEST(RingMesh, CollapsedRingsStayFinite) {
 
 TEST(RingMesh, RejectsLayoutsThatAreNotWholeRings) {
     const auto v = cylinder(3, 5, false);
-    for (RingLayout bad : {RingLayout{0, 15, true, 1.0f, RingLayout::Indexing::Triangles},
-                           RingLayout{5, 14, true, 1.0f, RingLayout::Indexing::Triangles},
-                           RingLayout{5, 0, false, 1.0f, RingLayout::Indexing::Strip},
-                           RingLayout{16, 15, false, 1.0f, RingLayout::Indexing::Strip}}) {
+    using I = RingLayout::Indexing;
+    // The last: one ring, open, has nothing to join.
+    for (RingLayout bad : {RingLayout{0, 15, true, 1.0f, I::Triangles}, RingLayout{5, 14, true, 1.0f, I::Triangles},
+                           RingLayout{5, 0, false, 1.0f, I::Strip}, RingLayout{16, 15, false, 1.0f, I::Strip},
+                           RingLayout{15, 15, false, 1.0f, I::Strip}}) {
         const Mesh m = triangulate(v, bad);
         EXPECT_TRUE(m.count == 0 && m.indices[0] == 0xDEADu && length(m.normals[0]) == 0.0f) << bad.ringSize << "/" << bad.vertexCount;
     }
-    // One ring, open: nothing to join.
-    EXPECT_EQ(0u, triangulate(v, {15, 15, false, 1.0f, RingLayout::Indexing::Strip}).count);
 }
 
 }  // namespace
