@@ -20,18 +20,13 @@ constexpr int kGrey = 179;   // the 0.7 clear, give or take rounding
 
 void noData(const TempDataFolder&) {}
 
-TEST(FX_Greetings, StepsWhenMoreThan1500msPassedAndTurnsThePageAfterSix) {
+TEST(FX_Greetings, StepsWhenMoreThan1500msPassed) {
     DemoContext demo;
     FX_Greetings g(demo);
     EXPECT_FALSE(g.advance(1650)) << "the last step counts as 150 ms";
     EXPECT_TRUE(g.advance(1651));
     EXPECT_FALSE(g.advance(3151)) << "exactly 1500 ms later";
-    uint32_t t = 3152;
-    for (uint32_t step = 2; step <= 7; ++step, t += 1501) {
-        ASSERT_TRUE(g.advance(t)) << step;
-        EXPECT_EQ(step / 7, g.page()) << step;
-        EXPECT_EQ(step, g.step());
-    }
+    EXPECT_TRUE(g.advance(3152));
     // Echoes: 0.2 after a step, gone after a second of frames (perhaps just
     // below 0 for a frame first), then resting at 0.
     EXPECT_FLOAT_EQ(0.2f, g.echoGrowth());
