@@ -1,5 +1,5 @@
 // Data folders, a DemoContext pointing at them, and frame and GL-state
-// helpers for the effect tests.  Header-only so each test takes what it needs.
+// helpers for the effect tests.
 #pragma once
 
 #include <algorithm>
@@ -40,10 +40,8 @@ inline void writeLayerSet(const TempDataFolder& folder, int n) {
     const std::string prefix = "layers/" + std::to_string(n);
     folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, 0x101830FFu);
     std::vector<uint8_t> mask(kW * kH * 3, 255), fore(kW * kH * 3, 0);
-    for (int i = 0; i < kW * kStrip; ++i) {
-        mask[i * 3] = mask[i * 3 + 1] = mask[i * 3 + 2] = 0;
-        fore[i * 3] = 200;
-    }
+    std::fill_n(mask.begin(), kW * kStrip * 3, 0);
+    for (int i = 0; i < kW * kStrip; ++i) fore[i * 3] = 200;
     folder.writePicture(prefix + "_mascara.png", kW, kH, 3, mask);
     folder.writePicture(prefix + "_damunt.png", kW, kH, 3, fore);
 }
@@ -88,8 +86,7 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     return n;
 }
 
-// With HLV_FRAME_DIR set, saves a frame there as <name>.png for a person to
-// look at; otherwise does nothing.
+// With HLV_FRAME_DIR set, saves a frame there as <name>.png to look at.
 inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
     const char* dir = std::getenv("HLV_FRAME_DIR");
     if (!dir || !*dir) return;
@@ -97,8 +94,8 @@ inline void dumpFrame(const std::string& name, int width, int height, const Fram
 }
 
 // A fresh FX in a fresh context and data folder (filled by writeData), started
-// once and shown at each music time in turn, delta being the time since the
-// previous one; every frame is read back.  Empty when there is no GL.
+// once and shown at each music time in turn with the time since the previous
+// as delta; every frame read back.  Empty when there is no GL.
 template <class FX>
 std::vector<Frame> playEffect(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
                               const std::string& tag, int width = 160, int height = 120) {
@@ -121,8 +118,8 @@ std::vector<Frame> playEffect(void (*writeData)(const TempDataFolder&), const st
     return frames;
 }
 
-// Plays the effect twice from scratch and expects the same frames both
-// times; returns the first run's frames (none without GL).
+// Plays the effect twice from scratch, expecting the same frames; returns the
+// first run's (none without GL).
 template <class FX>
 std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
                              const std::string& tag) {
@@ -168,8 +165,7 @@ inline std::vector<float> viewed(float x, float y, float z) {
     return e;
 }
 
-// How far the projection matrix is from a perspective of fovY degrees at the
-// given aspect and depth range, worked out from the perspective formula.
+// How far the projection matrix is from a perspective of fovY degrees.
 inline float perspectiveError(float fovY, float aspect, float zNear, float zFar) {
     const float f = 1.0f / std::tan(fovY * 3.14159265f / 360.0f), d = zNear - zFar;
     return maxDiff(glFloats(GL_PROJECTION_MATRIX, 16),

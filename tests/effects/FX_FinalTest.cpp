@@ -25,7 +25,7 @@ protected:
 
 }  // namespace
 
-TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSet) {
+TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
     HLV_REQUIRE_GL(gl);
     // Every texel different, so a flipped, mirrored or shifted picture shows.
     std::vector<uint8_t> picture;
@@ -45,7 +45,11 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSet) {
     glClearDepth(0.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     final.start();
+    while (glGetError() != GL_NO_ERROR) {}
+    const GlState before = GlState::capture();
     final.render(160000, 16);
+    EXPECT_EQ(GlState::capture().diff(before), "");
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
     // Against GL_LINEAR magnification with GL_REPEAT wrapping, top row first.
     auto texel = [&](int x, int y, int c) {
@@ -66,19 +70,6 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSet) {
             }
         }
     EXPECT_LE(worst, 4) << "at (" << worstX << ", " << worstY << ")";   // our model against the rasteriser's
-}
-
-TEST_F(FinalTest, RenderLeavesTheStateAsItFoundIt) {
-    HLV_REQUIRE_GL(gl);
-    world.folder.writeSolidPicture("final.png", kSide, kSide, 3, 0x336699FFu);
-    FX_Final final(world.demo);
-    final.init();
-    setUnusualGlState();
-    while (glGetError() != GL_NO_ERROR) {}
-    const GlState before = GlState::capture();
-    final.render(0, 0);
-    EXPECT_EQ(GlState::capture().diff(before), "");
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST_F(FinalTest, MissingPictureStopsTheShowByName) {

@@ -8,63 +8,35 @@
 
 namespace {
 
-constexpr RhythmTiming kSpaced{500, 200, true};
-constexpr RhythmTiming kEveryFrame{800, 500, false};
-
-// Frames at the given music times, each with what it should do:
-// "start", "step", "end", "step+end" or nothing.
-void expectFrames(Rhythm& r, const std::vector<std::pair<uint32_t, std::string>>& frames) {
-    for (const auto& [t, want] : frames) {
-        const RhythmEvents e = r.advance(t);
-        const std::string got = std::string(e.started ? "start" : "") + (e.step ? "step" : "") +
-                                (e.step && e.ended ? "+" : "") + (e.ended ? "end" : "");
-        EXPECT_EQ(want, got) << "at " << t << " ms";
+// Frames at music times, each with what it should do: "start", "step", "end",
+// "step+end" or nothing.
+TEST(Rhythm, StrictThresholdsOneStepPerFrameAndWrappingClock) {
+    constexpr RhythmTiming kSpaced{500, 200, true}, kEveryFrame{800, 500, false};
+    const struct { const char* what; RhythmTiming timing; std::vector<std::pair<uint32_t, std::string>> frames; } cases[] = {
+        // Exactly the rest or spin length is not more than it; the first step
+        // comes a frame after the start.
+        {"strict", kSpaced, {{0, ""}, {500, ""}, {501, "start"}, {701, "step"}, {702, "end"}, {1202, ""}, {1203, "start"}}},
+        // However long the frame, one step; no restart in the frame that ends.
+        {"one step", kSpaced, {{600, "start"}, {650, "step"}, {900, "step+end"}, {900, ""}}},
+        // Unspaced: even a frame with no time passed steps.
+        {"every frame", kEveryFrame,
+         {{800, ""}, {801, "start"}, {801, "step"}, {803, "step"}, {1301, "step"}, {1302, "step+end"}, {1310, ""}}},
+        // Music time behind the last beat: the unsigned difference is huge.
+        {"wrap", kSpaced, {{10000, "start"}, {10300, "step+end"}, {9000, "start"}, {8000, "step+end"}}},
+        // 5 ms frames: a step needs more than 10 ms since the last.
+        {"spacing", kSpaced,
+         {{1000, "start"}, {1005, ""}, {1010, ""}, {1015, "step"}, {1020, ""}, {1025, ""}, {1030, "step"}, {1040, ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rhythm r(c.timing);
+        for (const auto& [t, want] : c.frames) {
+            const RhythmEvents e = r.advance(t);
+            const std::string got = std::string(e.started ? "start" : "") + (e.step ? "step" : "") +
+                                    (e.step && e.ended ? "+" : "") + (e.ended ? "end" : "");
+            EXPECT_EQ(want, got) << "at " << t << " ms";
+        }
     }
-}
-
-TEST(Rhythm, RestAndSpinThresholdsAreStrict) {
-    Rhythm r(kSpaced);
-    // Exactly the rest time is not more than it; the spin's first step comes
-    // in a later frame.
-    expectFrames(r, {{0, ""}, {500, ""}, {501, "start"}});
-    EXPECT_TRUE(r.spinning);
-    EXPECT_EQ(501u, r.lastBeatTime);
-    EXPECT_EQ(501u, r.lastSpinTime);
-    // 200 ms is not more than 200; the frame 201 ms in ends the spin.
-    expectFrames(r, {{701, "step"}, {702, "end"}});
-    EXPECT_FALSE(r.spinning);
-    EXPECT_EQ(702u, r.lastBeatTime);
-    EXPECT_EQ(702u, r.lastSpinTime);
-    expectFrames(r, {{1202, ""}, {1203, "start"}});
-}
-
-TEST(Rhythm, AtMostOneStepPerFrameAndNoRestartInTheFrameThatEnds) {
-    Rhythm r(kSpaced);
-    expectFrames(r, {{600, "start"}, {650, "step"}, {900, "step+end"}, {900, ""}});
-}
-
-TEST(Rhythm, UnspacedStepsEverySpinningFrame) {
-    Rhythm r(kEveryFrame);
-    // Even a frame with no time passed steps; resting frames never do.
-    expectFrames(r, {{800, ""}, {801, "start"}, {801, "step"}, {803, "step"}, {1301, "step"}, {1302, "step+end"},
-                     {1310, ""}});
-}
-
-TEST(Rhythm, AClockBehindTheLastBeatWrapsAndFiresAtOnce) {
-    Rhythm r(kSpaced);
-    // Music time earlier than the last beat: the unsigned difference is huge.
-    expectFrames(r, {{10000, "start"}, {10300, "step+end"}, {9000, "start"}, {8000, "step+end"}});
-}
-
-TEST(Rhythm, SpacedStepsNeedMoreThanTenMilliseconds) {
-    Rhythm r(kSpaced);
-    r.advance(1000);   // starts
-    std::vector<uint32_t> steps;
-    for (uint32_t t = 1005; t <= 1100; t += 5)
-        if (r.advance(t).step) steps.push_back(t);
-    // Frames 5 ms apart: every third frame steps.
-    EXPECT_EQ((std::vector<uint32_t>{1015, 1030, 1045, 1060, 1075, 1090}), steps);
-    EXPECT_EQ(1090u, r.lastSpinTime);
 }
 
 }  // namespace
