@@ -62,6 +62,7 @@ uint32_t FX_Velmor::buildMesh(const uint8_t* heightMap, Vec3* vertices, Vec3* no
 float FX_Velmor::heading(uint32_t t) { return float(t / 1000.0 * kDegreesPerSecond); }
 
 void FX_Velmor::init() {
+    release();   // a second init gives the first buffers back
     capacity_ = kCapacity;
     vertices_ = static_cast<Vec3*>(allocZeroed(capacity_ * sizeof(Vec3)));
     normals_ = static_cast<Vec3*>(allocZeroed(capacity_ * sizeof(Vec3)));
@@ -158,4 +159,6 @@ void FX_Velmor::release() {
     heightMap_ = nullptr;
     vertices_ = normals_ = nullptr;
     indices_ = nullptr;
+    vertexCount_ = 0;   // render draws nothing until the next init
+    capacity_ = 0;
 }
