@@ -51,14 +51,12 @@ public:
 
     void startMusic(const char* musicName) override {
         musicName_ = musicName;
-        started_ = true;
         if (onStart) onStart();
     }
     uint32_t readClock() override { return frameTimeMs(frame_++, num_, den_); }
     void stopSong() override {}
     void closeMusic() override {}
 
-    bool started() const { return started_; }
     uint64_t nextFrame() const { return frame_; }      // index of the frame about to be read
     const std::string& musicName() const { return musicName_; }
 
@@ -67,7 +65,6 @@ public:
 private:
     uint32_t    num_, den_;
     uint64_t    frame_ = 0;
-    bool        started_ = false;
     std::string musicName_;
 };
 

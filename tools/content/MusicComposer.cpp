@@ -421,7 +421,6 @@ enum Effect : uint8_t {
 
 struct Cell {
     uint8_t note = 0, instrument = 0, volume = 0, effect = 0, param = 0;
-    bool operator==(const Cell&) const = default;
 };
 
 constexpr int at(int bar, int step) { return bar * kRowsPerBar + step; }
