@@ -1,8 +1,13 @@
 #include "AudioFixtures.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
+#include <string>
 
 #include <vorbis/vorbisenc.h>
 
@@ -117,6 +122,24 @@ std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels
     vorbis_dsp_clear(&vd);
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
+    return out;
+}
+
+std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate) {
+    if (std::system("ffmpeg -hide_banner -loglevel error -h encoder=libmp3lame >/dev/null 2>&1") != 0) return {};
+    char dir[] = "/tmp/hlv-mp3-XXXXXX";
+    if (!mkdtemp(dir)) throw std::runtime_error("encodeMp3: no temporary folder");
+    const std::string raw = std::string(dir) + "/in.raw", mp3 = std::string(dir) + "/out.mp3";
+    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(samples.data()),
+                                               std::streamsize(samples.size() * 2));
+    const std::string command = "ffmpeg -hide_banner -loglevel error -f s16le -ar " + std::to_string(rate) +
+                                " -ac " + std::to_string(channels) + " -i '" + raw +
+                                "' -c:a libmp3lame -b:a 192k '" + mp3 + "'";
+    const bool encoded = std::system(command.c_str()) == 0;
+    std::ifstream file(mp3, std::ios::binary);
+    std::vector<uint8_t> out{std::istreambuf_iterator<char>(file), {}};
+    std::remove(raw.c_str()), std::remove(mp3.c_str()), std::remove(dir);
+    if (!encoded || out.empty()) throw std::runtime_error("encodeMp3: ffmpeg failed");
     return out;
 }
 

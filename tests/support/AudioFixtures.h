@@ -22,4 +22,8 @@ std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, int
 // Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
 std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
 
+// MP3 of the same (192 kbit/s, by ffmpeg's libmp3lame); empty when ffmpeg or
+// its MP3 encoder is not installed.
+std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate);
+
 }  // namespace hlvtest
