@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "effects/FX_Flash.h"
-#include "effects/FX_Null.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "resources/DataFile.h"
@@ -62,12 +60,11 @@ protected:
     void SetUp() override { gLog = &log; }
     void TearDown() override { gLog = nullptr; }
 
-    int runShow(const std::vector<std::string>& lines, std::vector<uint32_t> times,
-                std::vector<EffectFactory> table = {recording<'A'>, recording<'B'>, recording<'C'>}) {
+    int runShow(const std::vector<std::string>& lines, std::vector<uint32_t> times) {
         folder.writeScript(lines);
         files = std::make_unique<DataFileService>(folder.root());
         demo.files = files.get();
-        registry = std::make_unique<EffectRegistry>(std::move(table));
+        registry = std::make_unique<EffectRegistry>(std::vector<EffectFactory>{recording<'A'>, recording<'B'>, recording<'C'>});
         script.times = std::move(times), script.next = 0, script.frames = 0, script.glOk = gl.ok();
         engine = std::make_unique<Engine>(demo, *registry, script, script);
         return engine->run();
@@ -120,9 +117,7 @@ TEST_F(EngineTest, ScheduleTraces) {
 TEST_F(EngineTest, ACutResetsTheSharedAngles) {
     HLV_REQUIRE_GL(gl);
     std::vector<float> sums;
-    script.onPresent = [&] {
-        if (engine->cursor()) sums.push_back(demo.angles.angleX + demo.angles.angleY + demo.angles.angleZ);
-    };
+    script.onPresent = [&] { if (engine->cursor()) sums.push_back(demo.angles.angleX + demo.angles.angleY + demo.angles.angleZ); };
     demo.angles = {10, 20, 30};
     runShow({"FXTIME A 0 100", "FXTIME B 100 1000"}, {0, 500, 1000});
     EXPECT_EQ(sums, (std::vector<float>{60, 0, 0}));
@@ -162,22 +157,6 @@ TEST_F(EngineTest, EscapeOrCloseEndsTheShow) {
     script.events = [](Engine& e, int frame) { if (frame == 4) e.onDestroy(); };
     runShow({"FXTIME A 0 100000"}, {0, 10, 20, 30, 40});
     EXPECT_EQ(2, std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("A.render", 0) == 0; }));
-}
-
-TEST_F(EngineTest, FlashThenNullGiveWhiteThenBlackFrames) {
-    HLV_REQUIRE_GL(gl);
-    std::vector<uint32_t> centre;
-    script.onPresent = [&] {
-        if (engine->cursor() && !engine->quitRequested) centre.push_back(gl.pixel(16, 12) | 0xFF);
-    };
-    // The second Flash overlaps Null at 1550; at 2000, when Null ends, the
-    // cursor moves on to that row, so it becomes current for one frame.
-    runShow({"FXTIME Flash 0 1000", "FXTIME Null 1000 2000", "FXTIME Flash 1500 1600"},
-            {500, 1200, 1550, 1800, 2000, 2100},
-            {[](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Null>(d); },
-             [](DemoContext& d) -> std::unique_ptr<IEffect> { return std::make_unique<FX_Flash>(d); }});
-    const uint32_t white = 0xFFFFFFFFu, black = 0x000000FFu;
-    EXPECT_EQ(centre, (std::vector<uint32_t>{white, black, white, black, white}));
 }
 
 }  // namespace
