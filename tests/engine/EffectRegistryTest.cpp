@@ -23,22 +23,16 @@ TEST(EffectRegistry, FindsExactNamesInShowOrderUntilReleased) {
     EXPECT_STREQ("Flash", registry.at(1)->name);
     for (const char* miss : {"null", "Nul", "Null ", "FX_Flash", ""})
         EXPECT_EQ(nullptr, registry.find(miss)) << '"' << miss << '"';
-
     auto next = kShowOrder.begin();
-    for (size_t i = 0; i < registry.size(); ++i) {
-        const char* name = registry.at(i)->name;
-        next = std::find(next, kShowOrder.end(), name);
-        ASSERT_NE(next, kShowOrder.end()) << name << " is no show effect or out of order";
-        ++next;
-        EXPECT_EQ(registry.at(i), registry.find(name));
+    for (size_t i = 0; i < registry.size(); ++i, ++next) {
+        next = std::find(next, kShowOrder.end(), registry.at(i)->name);
+        ASSERT_NE(next, kShowOrder.end()) << registry.at(i)->name << " is no show effect or out of order";
+        EXPECT_EQ(registry.at(i), registry.find(registry.at(i)->name));
     }
     registry.releaseAll();
     EXPECT_EQ(0u, registry.size());
     EXPECT_EQ(nullptr, registry.find("Null"));
-}
-
-TEST(EffectRegistry, LongNamesAreCutToFifteenCharacters) {
-    EXPECT_EQ(15u, std::strlen(IEffect("ABCDEFGHIJKLMNOPQRSTUVWXYZ").name));
+    EXPECT_EQ(15u, std::strlen(IEffect("ABCDEFGHIJKLMNOPQRSTUVWXYZ").name)) << "long names are cut";
 }
 
 }  // namespace
