@@ -26,12 +26,9 @@ Outcome runShow(const TempDataFolder& folder, const std::string& args) {
     const std::string command = "cd '" + folder.root() + "' && SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy "
                                 "timeout 60 '" HLV_BINARY_DIR "/halvoren' " + args + " >out.txt 2>err.txt";
     const int raw = std::system(command.c_str());
-    auto slurp = [&](const char* name) {
-        std::stringstream s;
-        s << std::ifstream(folder.root() + name).rdbuf();
-        return s.str();
-    };
-    return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp("out.txt"), slurp("err.txt")};
+    std::stringstream out, errors;
+    out << std::ifstream(folder.root() + "out.txt").rdbuf(), errors << std::ifstream(folder.root() + "err.txt").rdbuf();
+    return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out.str(), errors.str()};
 }
 
 // Content the show cannot run from gets one line naming the file and the
