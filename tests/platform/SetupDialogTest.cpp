@@ -17,15 +17,12 @@ using hlvtest::VirtualDisplay;
 
 namespace {
 
-bool gtkOpened = false;   // GTK keeps its first display for the rest of the process
-
 class SetupDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         VirtualDisplay& x = VirtualDisplay::shared();
         HLV_REQUIRE_X(x);
-        gtkOpened = gtk_init_check(nullptr, nullptr);
-        if (!gtkOpened) GTEST_SKIP() << "GTK cannot open " << x.name();
+        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "GTK cannot open " << x.name();
         // Two devices' modes, as the edge cases of the list need them.
         modes.enumerate({{1280, 1024, 32, 60}, {1024, 768, 32, 75}, {1024, 768, 32, 60}, {1280, 960, 32, 60},
                          {1024, 768, 16, 70}, {1280, 960, 32, 50}, {1024, 768, 32, 85}, {1024, 768, 32, 60},
@@ -185,10 +182,6 @@ TEST(SetupDialog, SkippedWhereItCannotBeShown) {
         EXPECT_FALSE(setupDialogPossible()) << driver;
     }
     unsetenv("SDL_VIDEODRIVER");
-    if (!gtkOpened) {
-        setenv("DISPLAY", ":65000", 1);   // nobody there
-        EXPECT_FALSE(setupDialogPossible()) << "no display to show it on";
-    }
     setenv("DISPLAY", x.name().c_str(), 1);
     EXPECT_TRUE(setupDialogPossible());
     if (!saved.empty()) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
