@@ -2,44 +2,26 @@
 
 #include "EffectTestData.h"
 
-namespace {
-
 using namespace hlvtest;
-
-struct VelmorMesh {
-    std::vector<Vec3> vertices = std::vector<Vec3>(FX_Velmor::kCapacity, Vec3{0, 0, 0});
-    std::vector<Vec3> normals = std::vector<Vec3>(FX_Velmor::kCapacity, Vec3{0, 0, 0});
-    std::vector<uint32_t> indices = std::vector<uint32_t>(FX_Velmor::kCapacity * 6, 0xDEADu);
-    uint32_t count;
-    explicit VelmorMesh(const std::vector<uint8_t>& map)
-        : count(FX_Velmor::buildMesh(map.data(), vertices.data(), normals.data(), indices.data())) {}
-    std::vector<uint32_t> quad(uint32_t k) const { return {indices.begin() + 6 * k, indices.begin() + 6 * k + 6}; }
-};
 
 TEST(FX_Velmor, GridSamplesEveryFifthByteAndWrapsAtTheEdges) {
     std::vector<uint8_t> map(FX_Velmor::kMapBytes, 0);
     map[15 * 512 + 20] = 255;   // sampled: grid row 3, column 4
     map[16 * 512 + 20] = 200;   // between samples: never seen
-    const VelmorMesh m(map);
-    ASSERT_EQ(10404u, m.count);
-    EXPECT_EQ(0xDEADu, m.indices[6 * 10404]) << "wrote past the grid's indices";
-
+    std::vector<Vec3> v(FX_Velmor::kCapacity, Vec3{0, 0, 0}), normals(v);
+    std::vector<uint32_t> indices(FX_Velmor::kCapacity * 6, 0xDEADu);
+    ASSERT_EQ(10404u, FX_Velmor::buildMesh(map.data(), v.data(), normals.data(), indices.data()));
+    EXPECT_EQ(0xDEADu, indices[6 * 10404]) << "wrote past the grid's indices";
     for (uint32_t k = 0; k < 10404; ++k) {
-        ASSERT_NEAR(0.2 * (k % 102) - 10.24, m.vertices[k].x, 1e-5) << k;
-        ASSERT_NEAR(0.2 * (k / 102) - 10.24, m.vertices[k].z, 1e-5) << k;
-        ASSERT_EQ(k == 310 ? 5.1f : 0.0f, m.vertices[k].y) << k;
+        ASSERT_NEAR(0.2 * (k % 102) - 10.24, v[k].x, 1e-5) << k;
+        ASSERT_NEAR(0.2 * (k / 102) - 10.24, v[k].z, 1e-5) << k;
+        ASSERT_EQ(k == 310 ? 5.1f : 0.0f, v[k].y) << k;
     }
-
-    // Each vertex k: (k, next column, next row), (next row, next column, its
-    // next column); the last column and row wrap to the first.
-    EXPECT_EQ(m.quad(0), (std::vector<uint32_t>{0, 1, 102, 102, 1, 103}));
-    EXPECT_EQ(m.quad(10403), (std::vector<uint32_t>{10403, 10302, 101, 101, 10302, 0}));
-
-    // Level ground: six triangles of 2/11 each, summed pointing down.
-    const Vec3 flat = m.normals[50 * 102 + 50];
-    EXPECT_LT(maxDiff({flat.x, flat.y, flat.z}, {0, -12.0f / 11.0f, 0}), 1e-5f);
-    // Beside the peak the normals tilt; none of them is renormalised.
-    EXPECT_GT(std::hypot(m.normals[310 - 1].x, m.normals[310 - 1].z), 0.1f);
+    // Wound against the normals, which point into the level ground (six
+    // triangles of 2/11 each); beside the peak they tilt, none renormalised.
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 102, 102, 1, 103}), std::vector<uint32_t>(indices.begin(), indices.begin() + 6));
+    EXPECT_LT(maxDiff({normals[5150].x, normals[5150].y, normals[5150].z}, {0, -12.0f / 11.0f, 0}), 1e-5f);
+    EXPECT_GT(std::hypot(normals[310 - 1].x, normals[310 - 1].z), 0.1f);
 }
 
 TEST(FX_Velmor, HeightMapOfAnyOtherSizeIsFatalAndNamed) {
@@ -60,7 +42,7 @@ TEST(FX_Velmor, HeightMapOfAnyOtherSizeIsFatalAndNamed) {
 }
 
 // Low hills round the camera, a peak ahead of it: heights 20 ... 110.
-void writeVelmorData(const TempDataFolder& folder) {
+static void writeVelmorData(const TempDataFolder& folder) {
     std::vector<uint8_t> map(FX_Velmor::kMapBytes);
     for (uint32_t r = 0; r < 512; ++r)
         for (uint32_t c = 0; c < 512; ++c)
@@ -94,9 +76,6 @@ TEST_F(VelmorGl, StartKeepsFogLightsTheWorldAndLeavesTheShineUnitActive) {
 TEST(FX_VelmorFrames, RenderTheTurningHillsTheSameWayTwice) {
     const auto frames = playTwice<FX_Velmor>(writeVelmorData, {0, 4000, 8000}, "velmor");
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";
-    for (size_t n = 0; n < frames.size(); ++n)
-        EXPECT_GT(pixelsOtherThan(frames[n], 0x000000FFu), frames[n].size() / 8) << "frame " << n << " is mostly black";
+    for (const Frame& f : frames) EXPECT_GT(pixelsOtherThan(f, 0x000000FFu), f.size() / 8) << "mostly black";
     EXPECT_TRUE(frames[0] != frames[1] && frames[1] != frames[2]) << "the hills did not turn";
 }
-
-}  // namespace
