@@ -8,16 +8,12 @@
 using namespace cubemorph;
 using namespace hlvtest;
 
-namespace {
+static void expectVec(Vec3 got, Vec3 want) { EXPECT_LT(length(got - want), 2e-6f) << got.x << ", " << got.y << ", " << got.z; }
 
-void expectVec(Vec3 got, Vec3 want) { EXPECT_LT(length(got - want), 2e-6f) << got.x << ", " << got.y << ", " << got.z; }
-
-void writeCubeMorphData(const TempDataFolder& folder) {
+static void writeCubeMorphData(const TempDataFolder& folder) {
     writePatternPicture(folder, "cubem/textura.png");
     writeLayerSet(folder, 5);
 }
-
-}  // namespace
 
 TEST(CubeMorphShape, CornersArePulledTowardsTheCentre) {
     // Exactly on A: 1 / r is infinite and the corner lands on the centre, not on NaN.
@@ -39,7 +35,6 @@ TEST(CubeMorphShape, ClosedCubeOfClockwiseTriangles) {
     const Attractors at = attractorsAt(30.0f);
     buildCube(at, [&](const CubeTriangle& t) { tris.push_back(t); });
     ASSERT_EQ(tris.size(), 3072u);
-
     float outward = 0;
     for (const CubeTriangle& t : tris) {
         for (int k = 0; k < 3; ++k) ++sides[{key(t.corner[k]), key(t.corner[(k + 1) % 3])}];
@@ -50,14 +45,12 @@ TEST(CubeMorphShape, ClosedCubeOfClockwiseTriangles) {
     // cracks, no flipped triangle.
     for (const auto& [side, count] : sides) ASSERT_TRUE(count == 1 && sides.count({side.second, side.first}) == 1);
     EXPECT_GT(outward, 0.0f) << "normals point into the cube";
-
     // First comes the y = +1 cell at (-1, -1); texture coordinates follow the face grid.
     const float e = -0.875f;
-    const Vec3 first[3] = {{-1, 1, -1}, {e, 1, -1}, {-1, 1, e}};
-    const float tex[3][2] = {{-1, -1}, {e, -1}, {-1, e}};
+    const struct { Vec3 q; float s, t; } first[3] = {{{-1, 1, -1}, -1, -1}, {{e, 1, -1}, e, -1}, {{-1, 1, e}, -1, e}};
     for (int k = 0; k < 3; ++k) {
-        expectVec(tris[0].corner[k], morphCorner(first[k], at));
-        EXPECT_TRUE(tris[0].tex[k][0] == tex[k][0] && tris[0].tex[k][1] == tex[k][1]) << k;
+        expectVec(tris[0].corner[k], morphCorner(first[k].q, at));
+        EXPECT_TRUE(tris[0].tex[k][0] == first[k].s && tris[0].tex[k][1] == first[k].t) << k;
     }
 }
 
@@ -92,8 +85,7 @@ TEST_F(CubeMorphGl, StartKeepsWhatItDoesNotSetAndPlacesTheLightInTheWorld) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD);
     fx.start();
     EXPECT_TRUE(glIsEnabled(GL_FOG) && glInt(GL_BLEND_SRC) == GL_ONE && texEnvInt(GL_TEXTURE_ENV_MODE) == GL_ADD);
-    // Eye (0, 3, 3) looking at the origin; the light sits at (0, 10, 10) in
-    // the world, placed after the view.
+    // Eye (0, 3, 3) looking at the origin; the light placed in the world at (0, 10, 10).
     EXPECT_LT(maxDiff(viewed(0, 0, 0), {0, 0, -std::sqrt(18.0f), 1}), 1e-5f);
     EXPECT_LT(maxDiff(lightFloats(GL_LIGHT0, GL_POSITION), viewed(0, 10, 10)), 1e-4f);
 }
