@@ -33,13 +33,6 @@ struct Mesh {
 
 }  // namespace
 
-TEST(RingMesh, FaceNormalIsClockwiseFrontAndUnitLength) {
-    // (0,0) -> (0,1) -> (1,0) runs clockwise seen from +z.
-    const Vec3 n = unitFaceNormal({0, 0, 0}, {0, 2, 0}, {3, 0, 0});
-    EXPECT_TRUE(n.x == 0.0f && n.y == 0.0f && n.z == 1.0f) << n.x << ", " << n.y << ", " << n.z;
-    EXPECT_EQ(0.0f, length(unitFaceNormal({1, 1, 1}, {1, 1, 1}, {2, 2, 2}))) << "a collapsed triangle has no normal, not NaN";
-}
-
 TEST(RingMesh, ClosedTrianglesWrapBothWaysAndReversedOnesFlipTheWinding) {
     const uint32_t K = 7, T = K * 4;
     const auto v = cylinder(4, K, true);
@@ -73,9 +66,9 @@ TEST(RingMesh, OpenStripSumsWeightedNormalsNeverRenormalised) {
     EXPECT_EQ(m.run(0, 2), (std::vector<uint32_t>{K + 1, 1}));
     EXPECT_EQ(m.run(2 * (K - 1), 2), (std::vector<uint32_t>{K, 0}));
 
-    // Inner vertex: six triangles, nearly parallel, each adding kWeight; they
-    // point into the tube for rings that run this way round.  Bottom and top
-    // rings: three triangles touch each point.
+    // Inner vertex: six unit face normals, nearly parallel, each adding
+    // kWeight; they point into the tube for rings that run this way round (the
+    // clockwise front).  Bottom and top rings: three triangles touch each point.
     const uint32_t inner = 2 * K + 10;
     const Vec3 n = m.normals[inner];
     EXPECT_TRUE(length(n) > 5.9f * kWeight && length(n) <= 6.0f * kWeight + 1e-6f) << length(n);
@@ -83,8 +76,8 @@ TEST(RingMesh, OpenStripSumsWeightedNormalsNeverRenormalised) {
     EXPECT_NEAR(3.0f * kWeight, length(m.normals[10]), 0.02f);
     EXPECT_NEAR(3.0f * kWeight, length(m.normals[T - K + 10]), 0.02f);
 
-    // A pole, ring 0 one point repeated as at the bottom of a sphere: finite
-    // normals, and the pole still gets its real triangles.
+    // A pole, ring 0 one point repeated as at the bottom of a sphere: its
+    // collapsed triangles add nothing, not NaN; its real ones still count.
     auto pole = v;
     for (uint32_t j = 0; j < K; ++j) pole[j] = {0, 0, 0};
     const Mesh p(pole, {K, T, false, kWeight, I::Strip});
