@@ -23,7 +23,6 @@ TEST(CFlareField, SamplesThreeBallsWithKFastestAndDrawsAllButTheFarFaces) {
             want += 6.0 / (std::pow(n % 16 - c.x, 2) + std::pow(n / 16 % 16 - c.y, 2) + std::pow(n / 256 - c.z, 2));
         ASSERT_NEAR(want, field[size_t(n)], want * 1e-4) << "cell " << n;
     }
-
     // 15^3 sprites, i outermost, each reading its own cell (here holding its index).
     for (int n = 0; n < kCells; ++n) field[size_t(n)] = float(n) * 1e-5f;
     int count = 0, last = -1;
@@ -40,7 +39,6 @@ TEST(CFlareField, BrightnessSaturatesAndTheSizeDropsPastAFifth) {
     const SpriteLook full = spriteLook(0.4f), half = spriteLook(0.2f);
     EXPECT_TRUE(full.brightness == 1.0f && half.brightness == 0.5f && spriteLook(0.0f).colour.z == 0.0f);
     EXPECT_LT(maxDiff({full.colour.x, full.colour.y, full.colour.z}, {2 * half.colour.x, 2 * half.colour.y, 2 * half.colour.z}), 1e-6f);
-    EXPECT_TRUE(full.colour.x < full.colour.y && full.colour.y < full.colour.z && full.colour.z < 1.0f) << "a dim blue";
     EXPECT_TRUE(full.size == 0.8f && spriteLook(INFINITY).size == 0.8f) << "a ball right on a grid point saturates too";
 
     // No float field value gives exactly b = 0.2; the jump sits between two neighbours.
@@ -75,16 +73,13 @@ TEST(CFlareMotion, PulsesTurnTheCubeAndBallsFollowThePhaseAFrameLate) {
 
 using CFlareGl = EffectGl<writeCFlareData>;
 
-TEST_F(CFlareGl, StartSetsItsViewLeavesBlendingToTheFrameAndReleasesSafely) {
+TEST_F(CFlareGl, StartLeavesBlendingToTheFrameAndReleasesSafely) {
     FX_CFlare fx(world.demo);
     fx.init();
     glEnable(GL_FOG);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     fx.start();
     EXPECT_TRUE(glIsEnabled(GL_FOG) && glInt(GL_BLEND_SRC) == GL_SRC_ALPHA) << "blending is left to the frame";
-    EXPECT_LT(maxDiff(viewed(0, 1, -1.25f), {0, 0, 0, 1}), 1e-5f) << "eye at (0, 1, -1.25)";
-    EXPECT_LT(maxDiff(viewed(0, 0, 0), {0, 0, -std::sqrt(2.5625f), 1}), 1e-5f) << "looking at the origin";
-
     // A frame leaves additive blending on and the view as it was.
     const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
     showFrame(fx, 1000, 40);
