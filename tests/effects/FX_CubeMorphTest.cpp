@@ -41,17 +41,12 @@ TEST(CubeMorphShape, ClosedCubeOfClockwiseTriangles) {
         ASSERT_NEAR(dot(t.normal, t.normal), 1.0f, 1e-5f);
         outward += dot(t.normal, t.corner[0] + t.corner[1] + t.corner[2]);
     }
-    // Shared corners morph alike, so every side is walked once each way: no
-    // cracks, no flipped triangle.
+    // Shared corners morph alike: every side walked once each way, no crack, no flipped triangle.
     for (const auto& [side, count] : sides) ASSERT_TRUE(count == 1 && sides.count({side.second, side.first}) == 1);
     EXPECT_GT(outward, 0.0f) << "normals point into the cube";
-    // First comes the y = +1 cell at (-1, -1); texture coordinates follow the face grid.
-    const float e = -0.875f;
-    const struct { Vec3 q; float s, t; } first[3] = {{{-1, 1, -1}, -1, -1}, {{e, 1, -1}, e, -1}, {{-1, 1, e}, -1, e}};
-    for (int k = 0; k < 3; ++k) {
-        expectVec(tris[0].corner[k], morphCorner(first[k].q, at));
-        EXPECT_TRUE(tris[0].tex[k][0] == first[k].s && tris[0].tex[k][1] == first[k].t) << k;
-    }
+    // First comes the y = +1 cell at (-1, -1), its corners 1/8 apart; texture coordinates follow the face grid.
+    expectVec(tris[0].corner[2], morphCorner({-1, 1, -0.875f}, at));
+    EXPECT_TRUE(tris[0].tex[0][0] == -1 && tris[0].tex[0][1] == -1 && tris[0].tex[1][0] == -0.875f && tris[0].tex[2][1] == -0.875f);
 }
 
 TEST(CubeMorphMotion, PulsesOnTheBeat) {
@@ -59,20 +54,14 @@ TEST(CubeMorphMotion, PulsesOnTheBeat) {
     FX_CubeMorph fx(demo);
     // A pulse (500 ms rest, 200 ms on) turns every axis by 2.5 degrees at
     // once; its 0.15 phase steps need more than 10 ms, one per frame at most.
-    const struct { uint32_t t; bool spinning; float phase, angle; } frames[] = {
-        {500, false, 30, 0}, {501, true, 30, 2.5f}, {511, true, 30, 2.5f}, {512, true, 30.15f, 2.5f}, {562, true, 30.3f, 2.5f},
-        {701, true, 30.45f, 2.5f}, {702, false, 30.45f, 2.5f}, {1202, false, 30.45f, 2.5f}, {1203, true, 30.45f, 5}};
+    const struct { uint32_t t; float phase, angle; } frames[] = {{500, 30, 0},       {501, 30, 2.5f},     {511, 30, 2.5f},
+                                                                 {512, 30.15f, 2.5f}, {562, 30.3f, 2.5f},  {701, 30.45f, 2.5f},
+                                                                 {702, 30.45f, 2.5f}, {1202, 30.45f, 2.5f}, {1203, 30.45f, 5}};
     auto angles = [&] { return std::vector<float>{demo.angles.angleX, demo.angles.angleY, demo.angles.angleZ}; };
     for (const auto& f : frames) {
         fx.pulse(f.t);
-        EXPECT_TRUE(f.spinning == fx.rhythm().spinning && std::fabs(f.phase - fx.phase()) < 1e-5f) << f.t << ": " << fx.phase();
-        EXPECT_EQ(angles(), std::vector<float>(3, f.angle)) << f.t;
+        EXPECT_TRUE(std::fabs(f.phase - fx.phase()) < 1e-5f && angles() == std::vector<float>(3, f.angle)) << f.t << ": " << fx.phase();
     }
-    // The drift follows the frame time only: 15 degrees and 1.5 of phase a second.
-    const float phase = fx.phase();
-    fx.drift(1000);
-    EXPECT_NEAR(fx.phase(), phase + 1.5f, 1e-5f);
-    EXPECT_EQ(angles(), std::vector<float>(3, 20.0f));
 }
 
 using CubeMorphGl = EffectGl<writeCubeMorphData>;
@@ -92,8 +81,7 @@ TEST_F(CubeMorphGl, StartKeepsWhatItDoesNotSetAndPlacesTheLightInTheWorld) {
 TEST(CubeMorphFrames, RendersTheCubeTheSameWayTwice) {
     const auto frames = playTwice<FX_CubeMorph>(writeCubeMorphData, {0, 600, 1500, 4000}, "cubemorph");
     if (frames.empty()) GTEST_SKIP() << "no headless GL context";
-    // In front of the background: more than the layer set's red strip along
-    // the top (an eighth), not the whole frame.
+    // In front of the background: more than the red strip along the top (an eighth), not all.
     for (const Frame& f : frames) {
         const size_t scene = pixelsOtherThan(f, 0x101830FFu), pixels = f.size() / 4;
         EXPECT_TRUE(scene > pixels / 8 + pixels / 20 && scene < pixels * 3 / 4) << scene;
