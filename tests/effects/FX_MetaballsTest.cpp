@@ -22,9 +22,8 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
             if (((cube >> kEdgeCorners[e][0]) ^ (cube >> kEdgeCorners[e][1])) & 1) crossing |= 1u << e;
         EXPECT_EQ(kEdgeTable[cube], crossing);
 
-        // The row's triangles use exactly those edges and leave no hole inside
-        // the cell: a side is walked once each way, or lies on a cell face
-        // (where the neighbouring cell continues it).
+        // The row's triangles use exactly those edges and leave no hole inside the cell: a
+        // side is walked once each way, or lies on a cell face (the neighbour continues it).
         std::multiset<std::pair<int, int>> sides;
         int i = 0;
         for (const int8_t* row = kTriangleTable[cube]; i < 16 && row[i] != -1; i += 3)
@@ -40,9 +39,8 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
 }
 
 TEST(MetaballsSurface, LoneInsidePointsAndTheMeshCapacity) {
-    // The grid's first point is corner 3 of one cell: crossings 0.12 of the way
-    // from the outside corner, emitted edge 2, then 11, then 3: counter-clockwise
-    // seen from outside.  A point deep inside (7, 9, 11) touches eight cells.
+    // The grid's first point is corner 3 of one cell: crossings 0.12 of the way from the outside corner,
+    // edge 2, then 11, then 3 (counter-clockwise from outside).  A point deep inside touches eight cells.
     std::vector<float> values(kGridPoints, 0.0f);
     std::vector<uint8_t> inside(kGridPoints, 0);
     for (int n : {0, (11 * kGridSize + 9) * kGridSize + 7}) values[size_t(n)] = inside[size_t(n)] = 1;
@@ -98,7 +96,6 @@ TEST(MetaballsMotion, SpinRhythmAndBallClock) {
 }
 
 using MetaballsGl = EffectGl<writeMetaballsData>;
-
 TEST_F(MetaballsGl, StartKeepsWhatItDoesNotSetAndReleaseIsSafe) {
     FX_Metaballs fx(world.demo);
     fx.init();
