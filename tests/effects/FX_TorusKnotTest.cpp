@@ -70,9 +70,7 @@ TEST(FX_TorusKnot, BeatsPast500msSpinAlternatePAndQAndShrinkTheTube) {
 }
 
 using KnotGl = EffectGl<writeKnotData>;
-
-// A second init gives the first buffers back (valgrind shows it when it does
-// not); after release nothing is drawn from freed buffers.
+// A second init gives the first buffers back; after release nothing is drawn from freed ones.
 TEST_F(KnotGl, StartLeavesFogFlashesAndReleasesSafely) {
     FX_TorusKnot knot(world.demo);
     knot.init();
@@ -80,8 +78,7 @@ TEST_F(KnotGl, StartLeavesFogFlashesAndReleasesSafely) {
     glEnable(GL_FOG);
     knot.start();
     EXPECT_TRUE(glIsEnabled(GL_FOG));
-    // The beat, 49 ms on, and the frame 50 ms on, which draws nothing over
-    // the loop's clear (still white); the mesh waits for the next frame.
+    // The beat, 49 ms on, and 50 ms on (nothing drawn over the white clear); no mesh built yet.
     for (const auto& [t, dt] : {std::pair{600u, 16u}, {649u, 49u}, {650u, 1u}}) {
         showFrame(knot, t, dt);
         EXPECT_EQ(0u, pixelsOtherThan(gl.readPixels(), 0xFFFFFFFFu)) << t;
