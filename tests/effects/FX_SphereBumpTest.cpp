@@ -19,9 +19,8 @@ TEST(FX_SphereBump, MeshIs27RingsOf31FromPoleToPoleInOneStrip) {
     ASSERT_EQ(1612u, FX_SphereBump::buildMesh({-2.05f, -4.8f, 4.3f, 1.0f, 0.0f}, v.data(), normals.data(), indices.data()));
     EXPECT_EQ(0.0f, length(v[837])) << "nothing past 837 vertices";
 
-    // The bottom ring collapses onto the pole at y = -2; the top ring closes in
-    // on the top pole.  Each ring's last point sits at the first one's angle and
-    // height; a bump frequency that is not whole leaves a seam in the radius.
+    // The bottom ring collapses onto the pole at y = -2; the top one closes in on the top pole.  Each
+    // ring's last point sits at its first's angle and height (a fractional bump frequency leaves a seam).
     for (uint32_t j = 0; j < 31; ++j) EXPECT_LT(maxDiff({v[j].x, v[j].y, v[j].z}, {0, -2, 0}), 1e-5f) << j;
     EXPECT_NEAR(2.0f, v[26 * 31].y, 0.01f);
     for (uint32_t r = 1; r < 27; ++r)
@@ -57,9 +56,7 @@ TEST(FX_SphereBump, TurnFollowsTheFadeAndTheSpin) {
 }
 
 using SphereGl = EffectGl<writeSphereData>;
-
-// A second init gives the first buffers back (valgrind shows it when it does
-// not); after release nothing is drawn from freed buffers.
+// A second init gives the first buffers back; after release nothing is drawn from freed ones.
 TEST_F(SphereGl, StartLeavesLightOneAndAFramePutsItsStateBack) {
     FX_SphereBump sphere(world.demo);
     sphere.init();
