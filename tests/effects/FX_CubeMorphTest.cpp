@@ -18,8 +18,7 @@ static void writeCubeMorphData(const TempDataFolder& folder) {
 TEST(CubeMorphShape, CornersArePulledTowardsTheCentre) {
     // Exactly on A: 1 / r is infinite and the corner lands on the centre, not on NaN.
     expectVec(morphCorner({1, 1, 1}, {{1, 1, 1}, {0, 0, 0.5f}}), {0, 0, 0});
-    // 0.5 from A: scaled by 1.25 / 2.  B then sits exactly 1.25 away, which
-    // is not more than the far limit, so it leaves the corner alone.
+    // 0.5 from A: scaled by 1.25 / 2; B then sits exactly 1.25 away, not beyond its far limit.
     expectVec(morphCorner({0, 0, 1}, {{0, 0, 0.5f}, {0, 0, -0.625f}}), {0, 0, 0.625f});
     // A far away does nothing (it has no far rule); B 2 away pulls to 1.25 / 2.
     expectVec(morphCorner({1, 1, 1}, {{-1, -1, -1}, {1, 1, -1}}), {0.625f, 0.625f, 0.625f});
@@ -52,8 +51,7 @@ TEST(CubeMorphShape, ClosedCubeOfClockwiseTriangles) {
 TEST(CubeMorphMotion, PulsesOnTheBeat) {
     DemoContext demo;
     FX_CubeMorph fx(demo);
-    // A pulse (500 ms rest, 200 ms on) turns every axis by 2.5 degrees at
-    // once; its 0.15 phase steps need more than 10 ms, one per frame at most.
+    // Pulses (500 ms rest, 200 ms on) turn each axis 2.5 degrees at once; 0.15 phase steps > 10 ms apart.
     const struct { uint32_t t; float phase, angle; } frames[] = {{500, 30, 0},       {501, 30, 2.5f},     {511, 30, 2.5f},
                                                                  {512, 30.15f, 2.5f}, {562, 30.3f, 2.5f},  {701, 30.45f, 2.5f},
                                                                  {702, 30.45f, 2.5f}, {1202, 30.45f, 2.5f}, {1203, 30.45f, 5}};
@@ -65,7 +63,6 @@ TEST(CubeMorphMotion, PulsesOnTheBeat) {
 }
 
 using CubeMorphGl = EffectGl<writeCubeMorphData>;
-
 TEST_F(CubeMorphGl, StartKeepsWhatItDoesNotSetAndPlacesTheLightInTheWorld) {
     FX_CubeMorph fx(world.demo);
     fx.init();
