@@ -12,14 +12,12 @@ TEST(FX_Tunnel, TwentyOneRingsOfSixtyOnePointsJoinedInBands) {
     ASSERT_EQ(7686u, FX_Tunnel::buildMesh(v.data(), normals.data(), indices.data()));   // 21 bands of 366, the last joining ring 0
     EXPECT_EQ(0.0f, length(v[1281])) << "nothing beyond the 21 rings";
     for (uint32_t r = 0; r < 21; ++r) {
-        // Rings 50 apart from z = 1000; the 61st point closes the ring: a
-        // sliver away from the first, not on it.
+        // Rings 50 apart from z = 1000; the 61st point closes the ring a sliver from the first.
         for (uint32_t j = 0; j < 61; ++j) ASSERT_EQ(1000.0f - 50.0f * r, v[r * 61 + j].z) << r;
         const float gap = length(v[r * 61 + 60] - v[r * 61]);
         EXPECT_TRUE(gap > 0.0f && gap < 1e-4f) << "ring " << r << " gap " << gap;
     }
-    // Normals: six summed thirds at most, never normalised again; the sliver
-    // quad's face normals still count in full.
+    // Normals: up to six summed thirds, never renormalised; the sliver quad's count in full.
     float longest = 0.0f;
     for (uint32_t i = 0; i < 1281; ++i) longest = std::max(longest, length(normals[i]));
     EXPECT_TRUE(longest > 1.9f && longest <= 2.0f + 1e-5f) << longest;
@@ -35,8 +33,7 @@ TEST(FX_Tunnel, FirstBandFollowsTheCameraAndIsClamped) {
 static void writeTunnelData(const TempDataFolder& folder) { writePatternPicture(folder, "tunnel/textura.png"); }
 using TunnelGl = EffectGl<writeTunnelData>;
 
-// A second init gives the first buffers back (valgrind shows it when it does
-// not); after release nothing is drawn from freed buffers.
+// A second init gives the first buffers back; after release nothing is drawn from freed ones.
 TEST_F(TunnelGl, StartLightsThroughTheOldViewAndTheFlightCarriesOver) {
     FX_Tunnel tunnel(world.demo);
     tunnel.init();
