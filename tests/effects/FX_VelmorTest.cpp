@@ -52,9 +52,7 @@ static void writeVelmorData(const TempDataFolder& folder) {
     folder.writeSolidPicture("velm/brillo.png", 8, 8, 3, 0x303030FFu);
 }
 using VelmorGl = EffectGl<writeVelmorData>;
-
-// A second init gives the first buffers back (valgrind shows it when it does
-// not); after release nothing is drawn from freed buffers.
+// A second init gives the first buffers back; after release nothing is drawn from freed ones.
 TEST_F(VelmorGl, StartKeepsFogLightsTheWorldAndLeavesTheShineUnitActive) {
     FX_Velmor velmor(world.demo);
     velmor.init();
