@@ -50,8 +50,7 @@ TEST(CFlareField, BrightnessSaturatesAndTheSizeDropsPastAFifth) {
 TEST(CFlareMotion, PulsesTurnTheCubeAndBallsFollowThePhaseAFrameLate) {
     DemoContext demo;
     FX_CFlare fx(demo);
-    // A pulse (500 ms rest, 200 ms on) starts without a step; steps more than
-    // 10 ms apart turn every axis by 1.5 and the phase by 0.35.
+    // Pulses (500 ms rest, 200 ms on) start without a step; steps > 10 ms apart turn each axis 1.5, the phase 0.35.
     const struct { uint32_t t; float phase, angle; } frames[] = {{500, 0, 0},         {501, 0, 0},         {511, 0, 0},
                                                                  {512, 0.35f, 1.5f},  {517, 0.35f, 1.5f},  {523, 0.7f, 3},
                                                                  {701, 1.05f, 4.5f},  {702, 1.05f, 4.5f},  {1000, 1.05f, 4.5f}};
@@ -60,8 +59,7 @@ TEST(CFlareMotion, PulsesTurnTheCubeAndBallsFollowThePhaseAFrameLate) {
         const std::vector<float> angles = {demo.angles.angleX, demo.angles.angleY, demo.angles.angleZ};
         EXPECT_TRUE(std::fabs(f.phase - fx.phase()) < 1e-6f && angles == std::vector<float>(3, f.angle)) << f.t << ": " << fx.phase();
     }
-    // The frame's move places the balls at the phase as it stands, then adds
-    // the frame time in seconds.
+    // The frame's move places the balls at the phase as it stands, then adds the frame time in seconds.
     const float phase = fx.phase();
     fx.drift(950);
     for (int b = 0; b < 3; ++b) EXPECT_EQ(0.0f, length(fx.balls().centre[b] - ballsAt(phase).centre[b])) << "ball " << b;
@@ -70,7 +68,6 @@ TEST(CFlareMotion, PulsesTurnTheCubeAndBallsFollowThePhaseAFrameLate) {
 }
 
 using CFlareGl = EffectGl<writeCFlareData>;
-
 TEST_F(CFlareGl, StartLeavesBlendingToTheFrameAndReleasesSafely) {
     FX_CFlare fx(world.demo);
     fx.init();
