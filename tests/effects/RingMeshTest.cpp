@@ -9,9 +9,8 @@ namespace {
 using I = RingLayout::Indexing;
 constexpr float kWeight = 0.25f;
 
-// Rings of k points round the y axis, angle growing with the point number,
-// one ring per unit of height; the last point of each ring closes it when
-// `closing` (as every ring in the show does), otherwise they spread evenly.
+// Rings of k points round the y axis, angle growing with the point number, one per unit of height; the
+// last point of each ring closes it when `closing` (as in every ring of the show), else they spread evenly.
 std::vector<Vec3> cylinder(uint32_t rings, uint32_t k, bool closing) {
     std::vector<Vec3> v;
     const double step = 2.0 * M_PI / (closing ? k - 1 : k);
@@ -58,17 +57,15 @@ TEST(RingMesh, OpenStripSumsWeightedNormalsNeverRenormalised) {
     const uint32_t K = 41, T = K * 5;
     const auto v = cylinder(5, K, false);
     const Mesh m(v, {K, T, false, kWeight, I::Strip});
-    // The last ring starts no quads.  Each quad gives (l, j): next ring's next
-    // point, then this ring's next point; the last point of ring 0 closes onto
-    // point 0 and ring 1's first.
+    // The last ring starts no quads.  Each quad gives (l, j): next ring's next point, then this ring's
+    // next point; the last point of ring 0 closes onto point 0 and ring 1's first.
     ASSERT_EQ(2 * (T - K), m.count);
     EXPECT_EQ(0xDEADu, m.indices[m.count]);
     EXPECT_EQ(m.run(0, 2), (std::vector<uint32_t>{K + 1, 1}));
     EXPECT_EQ(m.run(2 * (K - 1), 2), (std::vector<uint32_t>{K, 0}));
 
-    // Inner vertex: six unit face normals, nearly parallel, each adding
-    // kWeight; they point into the tube for rings that run this way round (the
-    // clockwise front).
+    // Inner vertex: six unit face normals, nearly parallel, each adding kWeight; they point into the
+    // tube for rings that run this way round (the clockwise front).
     const uint32_t inner = 2 * K + 10;
     const Vec3 n = m.normals[inner];
     EXPECT_TRUE(length(n) > 5.9f * kWeight && length(n) <= 6.0f * kWeight + 1e-6f) << length(n);
