@@ -1,10 +1,5 @@
 #include "effects/Billboard.h"
 
-#include <vector>
-
-#include <epoxy/gl.h>
-#include <gtest/gtest.h>
-
 #include "EffectTestData.h"
 
 using namespace hlvtest;
