@@ -11,6 +11,7 @@
 void faceScreen();
 
 // A display list of one sprite quad, edge units a side, with its corner (not
-// its centre) at the origin and s running backwards along x.  Needs a
-// current GL context; the list lives until the process ends.
+// its centre) at the origin, s along x and t along y; the strip starts at
+// the far corner of the bottom edge.  Needs a current GL context; the list
+// lives until the process ends.
 unsigned int compileSpriteList(float edge);
