@@ -123,25 +123,6 @@ TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
     }
 }
 
-// JPEG is lossy: a picture of two flat halves comes back near each half's
-// colour, away from the middle rows where chroma subsampling smears them.
-TEST(DecodeImageTest, JpegComesOutTopRowFirstAsRgb) {
-    constexpr int kSide = 16;
-    Bytes halves;
-    for (int i = 0; i < kSide * kSide; ++i)
-        halves.insert(halves.end(), {uint8_t(i < kSide * kSide / 2 ? 220 : 20), 30, uint8_t(i < kSide * kSide / 2 ? 20 : 220)});
-    TempDataFolder folder;
-    folder.writePicture("menu.jpg", kSide, kSide, 3, halves);
-    DataFileService files(folder.root());
-    PixelImage image;
-    decodeImage(image, "menu.jpg", files);
-    ASSERT_TRUE(image.width == kSide && image.height == kSide && image.bytesPerPixel == 3);
-    for (int y : {0, 1, 2, kSide - 3, kSide - 2, kSide - 1})
-        for (size_t i = size_t(y) * kSide * 3; i < size_t(y + 1) * kSide * 3; ++i)
-            ASSERT_NEAR(image.pixels[i], halves[i], 16) << "row " << y << " byte " << i;
-    freeBlock(image.pixels);
-}
-
 TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     // Cut inside the data chunk: libpng fed from memory once spun for ever on this.
     Bytes cut = encodePng(kWide, kHigh, 2, 8, kPicture);
