@@ -168,11 +168,6 @@ TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
     second.code("1").code("1");
     const Bytes peek = archive({compressed("one", first, "ab"), compressed("two", second, "\x05\x0a", 0x8010)}, true);
     EXPECT_EQ(get(peek, "two").bytes, "\x05\x0a");
-
-    std::vector<RarEntry> entries;
-    std::string error;
-    ASSERT_TRUE(rarListEntriesFromMemory(solid.data(), solid.size(), "test.rar", entries, error)) << error;
-    EXPECT_TRUE(entries.size() == 3 && entries[2].name == "three" && entries[2].unpackedSize == 2);
 }
 
 // A long random stream of every LZ symbol kind with flat codes: main
@@ -228,33 +223,22 @@ std::pair<Bits, uint32_t> randomLzStream(uint64_t target) {
     return {bits, uint32_t(written)};
 }
 
-// unar, from outside, decides what these streams hold: it extracts them
+// unar, from outside, decides what the random stream holds: it extracts it
 // (with a made-up checksum, which it reports but still writes the bytes),
-// and the reader must give the same bytes under their true checksum.  The
-// audio streams of one to four channels run long enough for the
-// coefficients to adapt many times.
-TEST(RarArchive, RandomStreamsDecodeAsUnarDecodesThem) {
+// and the reader must give the same bytes under their true checksum.  (The
+// packer's test covers the audio mode through unar.)
+TEST(RarArchive, RandomStreamDecodesAsUnarDecodesIt) {
     if (std::system("unar -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "unar is not installed";
     TempDataFolder folder;
-    std::vector<std::pair<Bits, uint32_t>> streams = {randomLzStream(1500000)};
-    for (uint32_t channels = 1, x = 12345; channels <= 4; ++channels) {
-        Bits b;
-        tables(b, true, channels, audioLengths(channels));
-        for (int i = 0; i < 3000; ++i) b.code(((x = x * 1103515245 + 12345) >> 16) % 3 ? "1" : "0");
-        streams.push_back({b, 3000});
-    }
-    for (size_t i = 0; i < streams.size(); ++i) {
-        const auto& [bits, size] = streams[i];
-        const std::string n = std::to_string(i), dir = folder.root() + "out" + n;
-        folder.writeRoot(n + ".rar", archive({compressed("f", bits, std::string(size, 'x'))}));
-        std::system(("unar -q -f -o '" + dir + "' '" + folder.root() + n + ".rar' >/dev/null 2>&1").c_str());
-        std::ifstream in(dir + "/f", std::ios::binary);
-        const std::string theirs{std::istreambuf_iterator<char>(in), {}};
-        ASSERT_EQ(theirs.size(), size) << "unar's bytes of stream " << i;
-        const Got g = get(archive({compressed("f", bits, theirs)}), "f");
-        EXPECT_TRUE(g.ok) << "stream " << i << ": " << g.error;
-        EXPECT_TRUE(g.bytes == theirs) << "stream " << i;
-    }
+    const auto [bits, size] = randomLzStream(1500000);
+    folder.writeRoot("r.rar", archive({compressed("f", bits, std::string(size, 'x'))}));
+    std::system(("unar -q -f -o '" + folder.root() + "out' '" + folder.root() + "r.rar' >/dev/null 2>&1").c_str());
+    std::ifstream in(folder.root() + "out/f", std::ios::binary);
+    const std::string theirs{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(theirs.size(), size) << "unar's bytes";
+    const Got g = get(archive({compressed("f", bits, theirs)}), "f");
+    EXPECT_TRUE(g.ok) << g.error;
+    EXPECT_TRUE(g.bytes == theirs);
 }
 
 // Lookups from disk remember where the headers lie; an archive replaced
