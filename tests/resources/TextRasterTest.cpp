@@ -13,17 +13,6 @@ namespace {
 
 using Pixels = std::vector<uint8_t>;
 
-TEST(AddSaturate, AddsBytesUpTo255InWholeBlocksOnly) {
-    Pixels dst(16 * 4, 7), src(16 * 4, 1);
-    dst[20] = 200, dst[21] = 100, dst[22] = dst[23] = 0, src[20] = src[21] = 100, src[22] = 255, src[23] = 0;
-    ASSERT_TRUE(addSaturate(dst.data(), src.data(), 16));
-    EXPECT_EQ((Pixels{255, 200, 255, 0}), Pixels(dst.begin() + 20, dst.begin() + 24));
-    EXPECT_TRUE(dst[0] == 8 && dst.back() == 8);
-    const Pixels before = dst;
-    for (int n : {0, -16, 8, 17}) EXPECT_FALSE(addSaturate(dst.data(), src.data(), n)) << n;
-    EXPECT_EQ(before, dst);
-}
-
 TEST(BlurDecay, SinglePixelSpreadsThroughRewrittenNeighbours) {
     Pixels p(8 * 8 * 4, 0);
     std::fill_n(p.begin() + (4 * 8 + 4) * 4, 4, 255);
