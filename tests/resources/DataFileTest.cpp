@@ -183,15 +183,14 @@ TEST(DataFileReadLine, SplitsAtNKeepsCarriageReturnsAndCompletesTheLastLine) {
 TEST(DataFileRead, CopiesWhatIsThereAndZeroFillsTheRest) {
     TempDataFolder folder;
     auto f = fileWith(folder, "0123456789");
-    char dst[12];
-    ASSERT_EQ(f->read(dst, 2, 2), 4u);
-    EXPECT_EQ(std::string(dst, 4), "0123");
-    std::memset(dst, 'z', sizeof dst);
-    EXPECT_EQ(f->read(dst, 4, 3), 6u);   // 12 asked, 6 left
-    EXPECT_EQ(std::string(dst, 12), std::string("456789") + std::string(6, '\0'));
-    std::memset(dst, 'z', sizeof dst);
-    EXPECT_EQ(f->read(dst, 1, 3), 0u);
-    EXPECT_EQ(std::string(dst, 3), std::string(3, '\0'));
+    const std::tuple<uint32_t, uint32_t, uint32_t, std::string> reads[] = {   // size, count, copied, bytes
+        {2, 2, 4, "0123"}, {4, 3, 6, std::string("456789\0\0\0\0\0\0", 12)}, {1, 3, 0, std::string(3, '\0')}};
+    for (const auto& [size, count, copied, bytes] : reads) {
+        char dst[12];
+        std::memset(dst, 'z', sizeof dst);
+        EXPECT_EQ(f->read(dst, size, count), copied);
+        EXPECT_EQ(std::string(dst, size * count), bytes);
+    }
     EXPECT_EQ(f->cursor(), 10u);
 }
 

@@ -24,9 +24,7 @@ using Bytes = std::vector<uint8_t>;
 const Bytes kPicture = {255, 0, 0, 0, 255, 0,  0, 0, 255, 255, 255, 0,  0, 255, 255, 40, 80, 120};
 constexpr int kWide = 2, kHigh = 3;
 
-void put32(Bytes& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(v >> shift));
-}
+void put32(Bytes& out, uint32_t v) { out.insert(out.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}); }
 
 void pngChunk(Bytes& out, const char* type, const Bytes& data) {
     put32(out, uint32_t(data.size()));

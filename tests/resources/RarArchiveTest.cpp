@@ -58,23 +58,12 @@ std::vector<uint8_t> lzLengths(std::vector<uint32_t> fourBit, uint32_t distSymbo
     return l;
 }
 
-// Audio tables: in each channel symbol 0 (a delta of 0) is "0" and 251 (a
-// delta of -5) is "1".
-std::vector<uint8_t> audioLengths(uint32_t channels) {
-    std::vector<uint8_t> l(257 * channels, 0);
-    for (size_t i = 0; i < l.size(); i += 257) l[i] = l[i + 251] = 1;
-    return l;
-}
-
 Entry compressed(const std::string& name, Bits bits, const std::string& content, uint16_t flags = 0x8000) {
     bits.put(0, 7).put(0, 40);   // the end-of-file look-ahead sees a plain literal
     return {name, bits.bytes, content, 0x33, 20, flags};
 }
 
-struct Got {
-    bool        ok;
-    std::string bytes, error;
-};
+struct Got { bool ok; std::string bytes, error; };
 
 Got get(const Bytes& arc, const char* name) {
     uint8_t* out = reinterpret_cast<uint8_t*>(1);
@@ -158,11 +147,13 @@ TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
 
     // The table-change symbol (269) right after a file's last byte is read
     // with that file, so the next one starts in audio mode: the one channel
-    // starts from byte 0 and each "1" (a delta of -5) adds 5.
+    // starts from byte 0 and each "1" (symbol 251, a delta of -5) adds 5.
     Bits first, second;
+    std::vector<uint8_t> audio(257, 0);
+    audio[0] = audio[251] = 1;
     tables(first, false, 0, lzLengths({269}));
     first.code("0").code("10").code("1100");
-    tables(first, true, 1, audioLengths(1));
+    tables(first, true, 1, audio);
     second.code("1").code("1");
     const Bytes peek = archive({compressed("one", first, "ab"), compressed("two", second, "\x05\x0a", 0x8010)}, true);
     EXPECT_EQ(get(peek, "two").bytes, "\x05\x0a");
