@@ -90,8 +90,6 @@ TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
         {"BIG.PNG", encodePng(kWide, kHigh, 2, 8, kPicture), kWide, kHigh, 3, kPicture},   // the lookup keeps the case
         {"grey.tga", tga(2, 1, 6), 2, 1, 3, Bytes(6, 0x40)},
         {"rgba.png", encodePng(kWide, kHigh, 6, 8, rgba), kWide, kHigh, 4, rgba},
-        {"grey.png", encodePng(3, 2, 0, 8, {0, 100, 200, 255, 50, 7}), 3, 2, 3,
-         {0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255, 50, 50, 50, 7, 7, 7}},
         {"grey-alpha.png", encodePng(2, 1, 4, 8, {10, 20, 30, 40}), 2, 1, 4, {10, 10, 10, 20, 30, 30, 30, 40}},
         {"palette.png", encodePng(2, 2, 3, 8, {0, 1, 1, 0}, {9, 8, 7, 200, 150, 100}), 2, 2, 3,
          {9, 8, 7, 200, 150, 100, 200, 150, 100, 9, 8, 7}},
@@ -158,8 +156,7 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
 TEST(CreateTextureTest, TightRowsMipmappedAndAlphaOnlyFromRgba) {
     HeadlessGl gl;
     HLV_REQUIRE_GL(gl);
-    Bytes bytes(16);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i + 1);
+    Bytes bytes = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     GLint alignment = -1, width = -1;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     for (int n : {3, 4}) {
