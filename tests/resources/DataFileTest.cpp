@@ -163,7 +163,6 @@ TEST(DataFileReadLine, SplitsAtNKeepsCarriageReturnsAndCompletesTheLastLine) {
     const std::tuple<std::string, uint32_t, std::vector<std::string>> cases[] = {
         {"A\r\nB", 256, {"A\r", "B\n", ""}},
         {"INI_01\nEND_01\n", 256, {"INI_01", "END_01", "", ""}},
-        {"INI_01\nEND_01", 256, {"INI_01", "END_01\n", ""}},
         {"", 256, {"", ""}},
         {"ab\n" + std::string(10, 'x') + "\nyyyy", 4, {"ab", "xxxx", "xxxx", "xx", "yyyy", ""}}};
     for (const auto& [text, n, lines] : cases) {

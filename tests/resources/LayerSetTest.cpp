@@ -44,8 +44,7 @@ protected:
         for (int i = top * gl.width(); i < bottom * gl.width(); ++i) {
             const uint8_t* p = &frame[size_t(i) * 4];
             if (std::abs(p[0] - c.r) > kTolerance || std::abs(p[1] - c.g) > kTolerance || std::abs(p[2] - c.b) > kTolerance)
-                return ::testing::AssertionFailure() << "pixel (" << i % gl.width() << ", " << i / gl.width() << ") is "
-                                                     << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
+                return ::testing::AssertionFailure() << "pixel " << i << " is " << int(p[0]) << "," << int(p[1]) << "," << int(p[2]);
         }
         return ::testing::AssertionSuccess();
     }

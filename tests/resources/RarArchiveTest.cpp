@@ -162,14 +162,12 @@ TEST(RarArchive, ReplacedArchiveIsReadAfresh) {
     const Entry a = stored("a.txt", "first");
     const std::vector<Entry> versions[] = {{a, stored("b.txt", "aaaa")},
                                            {a, stored("b.txt", "bbbb")},                                // same size and layout
-                                           {a, stored("b.txt", "cccc"), stored("new.txt", "added")},   // only grown
                                            {stored("b.txt", "dddd"), a}};                               // moved about
     for (const auto& version : versions) {
         folder.writeRoot("data.dat", archive(version));
         const timespec sameTime[2] = {{1000000000, 0}, {1000000000, 0}};   // as if written in one tick
         utimensat(AT_FDCWD, path.c_str(), sameTime, 0);
         EXPECT_EQ(fromDisk("a.txt") + fromDisk("b.txt"), "first" + version[version[0].name == "a.txt"].content);
-        EXPECT_EQ(fromDisk("new.txt").substr(0, 1), version.size() == 3 ? "a" : "(");
     }
     EXPECT_NE(fromDisk("missing").find(path), std::string::npos);
 }
