@@ -35,12 +35,6 @@ void writeZip(const std::string& path, const Items& items, int method = Z_DEFLAT
 
 std::string contents(const DataFile& f) { return std::string(reinterpret_cast<const char*>(f.data()), f.size()); }
 
-// A file of these bytes, found through a service rooted at the folder.
-std::unique_ptr<DataFile> fileWith(const TempDataFolder& folder, const std::string& bytes) {
-    folder.write("t.txt", bytes);
-    return DataFileService(folder.root()).find("t.txt");
-}
-
 // Requests ignore case and read '\' as '/'; stored names are only
 // lowercased, so a stored '\' is never met.  Names sharing a bucket are told
 // apart, the later duplicate wins, and a deflated entry at the compression
@@ -166,7 +160,8 @@ TEST(DataFileReadLine, SplitsAtNKeepsCarriageReturnsAndCompletesTheLastLine) {
         {"", 256, {"", ""}},
         {"ab\n" + std::string(10, 'x') + "\nyyyy", 4, {"ab", "xxxx", "xxxx", "xx", "yyyy", ""}}};
     for (const auto& [text, n, lines] : cases) {
-        auto f = fileWith(folder, text);
+        folder.write("t.txt", text);
+        auto f = DataFileService(folder.root()).find("t.txt");
         ASSERT_TRUE(f) << "empty files are files too";
         for (const std::string& expected : lines) {
             char line[258];
@@ -181,7 +176,8 @@ TEST(DataFileReadLine, SplitsAtNKeepsCarriageReturnsAndCompletesTheLastLine) {
 
 TEST(DataFileRead, CopiesWhatIsThereAndZeroFillsTheRest) {
     TempDataFolder folder;
-    auto f = fileWith(folder, "0123456789");
+    folder.write("t.txt", "0123456789");
+    auto f = DataFileService(folder.root()).find("t.txt");
     const std::tuple<uint32_t, uint32_t, uint32_t, std::string> reads[] = {   // size, count, copied, bytes
         {2, 2, 4, "0123"}, {4, 3, 6, std::string("456789\0\0\0\0\0\0", 12)}, {1, 3, 0, std::string(3, '\0')}};
     for (const auto& [size, count, copied, bytes] : reads) {

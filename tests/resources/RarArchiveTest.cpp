@@ -14,11 +14,7 @@
 #include "TestSupport.h"
 #include "resources/RarArchive.h"
 
-using hlvtest::Bytes;
-using hlvtest::Entry;
-using hlvtest::TempDataFolder;
-using hlvtest::archive;
-using hlvtest::stored;
+using namespace hlvtest;   // archive, stored, Entry, Bytes, TempDataFolder
 
 namespace {
 

@@ -89,8 +89,7 @@ TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
     hlvtest::TempDataFolder folder;
     const std::string conf = "<fontconfig><cachedir>" + folder.root() + "cache</cachedir></fontconfig>\n";
     folder.writeRoot("fonts.conf", Pixels(conf.begin(), conf.end()));
-    const char* previous = std::getenv("FONTCONFIG_FILE");
-    const std::string saved = previous ? previous : "";
+    const std::string saved = std::getenv("FONTCONFIG_FILE") ? std::getenv("FONTCONFIG_FILE") : "";
     setenv("FONTCONFIG_FILE", (folder.root() + "fonts.conf").c_str(), 1);
     std::string error = "(no error)";
     try {
@@ -99,7 +98,7 @@ TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
         error = e.what();
     }
     EXPECT_NE(std::string::npos, error.find("Nowhere Sans")) << error;
-    previous ? setenv("FONTCONFIG_FILE", saved.c_str(), 1) : unsetenv("FONTCONFIG_FILE");
+    saved.empty() ? unsetenv("FONTCONFIG_FILE") : setenv("FONTCONFIG_FILE", saved.c_str(), 1);
 }
 
 }  // namespace
