@@ -13,35 +13,6 @@ namespace {
 
 using Pixels = std::vector<uint8_t>;
 
-// Channel c of the pixel at (row, col), rows in memory order.
-int at(const Pixels& p, int width, int row, int col, int c = 0) { return p[size_t(row * width + col) * 4 + c]; }
-
-TEST(AddSaturate, AddsBytesUpTo255InWholeBlocksOnly) {
-    Pixels dst(16 * 4, 7), src(16 * 4, 1);
-    const uint8_t a[] = {200, 100, 0, 0}, b[] = {100, 100, 255, 0};
-    std::copy(a, a + 4, dst.begin() + 20);
-    std::copy(b, b + 4, src.begin() + 20);
-    ASSERT_TRUE(addSaturate(dst.data(), src.data(), 16));
-    EXPECT_EQ((Pixels{255, 200, 255, 0}), Pixels(dst.begin() + 20, dst.begin() + 24));
-    EXPECT_TRUE(dst[0] == 8 && dst.back() == 8);
-    const Pixels before = dst;
-    for (int n : {0, -16, 8, 17}) EXPECT_FALSE(addSaturate(dst.data(), src.data(), n)) << n;
-    EXPECT_EQ(before, dst);
-}
-
-TEST(BlurDecay, WhiteSquareDimsUnevenlyAlongTheFirstRow) {
-    Pixels p(8 * 8 * 4, 255), black(8 * 8 * 4, 0);
-    ASSERT_TRUE(blurDecay(p.data(), 8, 8) && blurDecay(black.data(), 8, 8));
-    EXPECT_EQ(Pixels(8 * 8 * 4, 0), black);
-    const int row1[] = {254, 254, 253, 254, 253, 254, 253, 254};
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            for (int c = 0; c < 4; ++c) {
-                const int colour = y == 0 || y == 7 ? 0 : y == 1 ? row1[x] : 253;
-                EXPECT_EQ(c < 3 ? colour : y == 0 || y == 7 ? 0 : 255, at(p, 8, y, x, c)) << y << ", " << x << " c" << c;
-            }
-}
-
 TEST(BlurDecay, SinglePixelSpreadsThroughRewrittenNeighbours) {
     Pixels p(8 * 8 * 4, 0);
     std::fill_n(p.begin() + (4 * 8 + 4) * 4, 4, 255);
@@ -50,18 +21,18 @@ TEST(BlurDecay, SinglePixelSpreadsThroughRewrittenNeighbours) {
     expected[3][4] = 62;
     const int rows[3][4] = {{62, 30, 62, 14}, {14, 10, 14, 6}, {2, 2, 2, 1}};
     for (int r = 0; r < 3; ++r) std::copy(rows[r], rows[r] + 4, &expected[4 + r][3]);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            for (int c = 0; c < 3; ++c) EXPECT_EQ(expected[y][x], at(p, 8, y, x, c)) << y << ", " << x << " c" << c;
+    for (int i = 0; i < 8 * 8 * 4; i += 1 + (i % 4 == 2))   // colour channels only
+        EXPECT_EQ(expected[i / 32][i / 4 % 8], p[size_t(i)]) << "pixel " << i / 4 << " c" << i % 4;
 }
 
 TEST(BlurDecay, OddWidthPairsStraddleRowsAndUnpairedSizesAreRefused) {
-    // 3 x 4 white: the pairs are (1,0)(1,1), (1,2)(2,0), (2,1)(2,2).
+    // 3 x 4 white: the pairs are (1,0)(1,1), (1,2)(2,0), (2,1)(2,2); the
+    // edge rows end black, alpha included, and inner alpha does not dim.
     Pixels p(3 * 4 * 4, 255);
     ASSERT_TRUE(blurDecay(p.data(), 3, 4));
-    const int expected[2][3] = {{254, 254, 253}, {253, 253, 253}};
-    for (int y = 1; y <= 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(expected[y - 1][x], at(p, 3, y, x, 1)) << y << ", " << x;
+    const int colour[12] = {0, 0, 0, 254, 254, 253, 253, 253, 253, 0, 0, 0};
+    for (int i = 0; i < 12 * 4; ++i)
+        EXPECT_EQ(i % 4 < 3 ? colour[i / 4] : i < 12 || i >= 36 ? 0 : 255, p[size_t(i)]) << "pixel " << i / 4 << " c" << i % 4;
 
     // 3 x 3 leaves a pixel without a partner; 8 x 2 has no inner row.
     Pixels q(3 * 3 * 4, 200);
@@ -88,33 +59,19 @@ protected:
     }
 };
 
-TEST_F(RenderText, GreyTextBottomUpInsideItsCell) {
+TEST_F(RenderText, GreyTextBottomUpInsideItsCellAndClipped) {
     draw(10, 10, 40, "");
     EXPECT_EQ(Pixels(kBytes, 0), Pixels(buf.begin(), buf.begin() + kBytes)) << "empty text, black picture";
 
     // The cell spans picture rows 0..59, the last 60 rows of memory.
     draw(20, 0, 60, "Hg");
-    const auto [first, last] = litRows();
-    EXPECT_GE(first, kH - 60);
-    EXPECT_GT(last, kH - 20) << "the capital reaches near the cell's top";
-    bool partial = false;
+    EXPECT_TRUE(litRows().first >= kH - 60 && litRows().second > kH - 20) << "the capital reaches near the cell's top";
     for (int i = 0; i < kW * kH; ++i) {
         const uint8_t* p = &buf[size_t(i) * 4];
         ASSERT_TRUE(p[0] == p[1] && p[1] == p[2] && p[3] == 0) << "pixel " << i;
-        ASSERT_FALSE(p[0] && i % kW < 18) << "ink left of x at pixel " << i;
-        partial |= p[0] > 0 && p[0] < 255;
     }
-    EXPECT_TRUE(partial) << "antialiased";
-}
 
-TEST_F(RenderText, TallerCellsTallerGlyphsClippedAtEveryEdge) {
-    draw(0, 0, 30, "H");
-    const auto small = litRows();
-    draw(0, 0, 90, "H");
-    const auto large = litRows();
-    EXPECT_NEAR(3.0, double(large.second - large.first + 1) / (small.second - small.first + 1), 0.25);
-    EXPECT_LT(large.first, small.first) << "the baseline moves down with the ascent";
-
+    // Clipped at every edge; refused, writing nothing, for bad sizes.
     draw(kW - 30, kH - 20, 80, "WWWWWWWWWWWWWWWWWWWWWWWW");
     EXPECT_TRUE(litRows().first == 0 && litRows().second < 20) << "cut at the bottom edge";
     draw(-40, -30, 80, "WWWW");
@@ -132,17 +89,16 @@ TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
     hlvtest::TempDataFolder folder;
     const std::string conf = "<fontconfig><cachedir>" + folder.root() + "cache</cachedir></fontconfig>\n";
     folder.writeRoot("fonts.conf", Pixels(conf.begin(), conf.end()));
-    const char* previous = std::getenv("FONTCONFIG_FILE");
-    const std::string saved = previous ? previous : "";
+    const std::string saved = std::getenv("FONTCONFIG_FILE") ? std::getenv("FONTCONFIG_FILE") : "";
     setenv("FONTCONFIG_FILE", (folder.root() + "fonts.conf").c_str(), 1);
+    std::string error = "(no error)";
     try {
         renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH);
-        ADD_FAILURE() << "no error";
     } catch (const FatalError& e) {
-        EXPECT_NE(std::string::npos, std::string(e.what()).find("Nowhere Sans")) << e.what();
+        error = e.what();
     }
-    previous ? setenv("FONTCONFIG_FILE", saved.c_str(), 1) : unsetenv("FONTCONFIG_FILE");
-    draw(0, 0, 40, "H");   // a face already found is kept
+    EXPECT_NE(std::string::npos, error.find("Nowhere Sans")) << error;
+    saved.empty() ? unsetenv("FONTCONFIG_FILE") : setenv("FONTCONFIG_FILE", saved.c_str(), 1);
 }
 
 }  // namespace
