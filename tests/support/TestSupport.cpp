@@ -7,7 +7,6 @@
 
 #include <epoxy/gl.h>
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include "resources/PngWriter.h"
 
@@ -44,21 +43,7 @@ void TempDataFolder::write(const std::string& name, const std::string& bytes) co
 
 void TempDataFolder::writePicture(const std::string& name, int width, int height, int channels,
                                   const std::vector<uint8_t>& pixels) const {
-    const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".jpg") == 0;
-    if (!jpeg) {
-        write(name, encodePng(packedPixels(width, height, channels, pixels.data())));
-        return;
-    }
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint8_t*>(pixels.data()), width, height, channels * 8, width * channels,
-        channels == 4 ? SDL_PIXELFORMAT_RGBA32 : SDL_PIXELFORMAT_RGB24);
-    std::vector<uint8_t> encoded(pixels.size() * 4 + 4096);
-    SDL_RWops* out = SDL_RWFromMem(encoded.data(), int(encoded.size()));
-    IMG_SaveJPG_RW(surface, out, 0, 95);
-    encoded.resize(size_t(SDL_RWtell(out)));
-    SDL_RWclose(out);
-    SDL_FreeSurface(surface);
-    write(name, encoded);
+    write(name, encodePng(packedPixels(width, height, channels, pixels.data())));
 }
 
 void TempDataFolder::writeSolidPicture(const std::string& name, int width, int height, int channels,

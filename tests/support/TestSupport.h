@@ -27,8 +27,8 @@ public:
     // <root>/<path>, for archives beside data/.
     void writeRoot(const std::string& path, const std::vector<uint8_t>& bytes) const;
 
-    // <root>/data/<name> as a PNG (a JPEG when it ends in ".jpg"); pixels top
-    // row first, R G B (A) for 3 or 4 channels.
+    // <root>/data/<name> as a PNG; pixels top row first, R G B (A) for 3 or
+    // 4 channels.
     void writePicture(const std::string& name, int width, int height, int channels,
                       const std::vector<uint8_t>& pixels) const;
     // A picture of one colour, 0xRRGGBBAA (alpha used with 4 channels only).
