@@ -1,12 +1,10 @@
+#include "effects/Rhythm.h"
+
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "effects/Rhythm.h"
-
-namespace {
 
 // Frames at music times, each with what it should do: "start", "step", "end",
 // "step+end" or nothing.
@@ -38,5 +36,3 @@ TEST(Rhythm, StrictThresholdsOneStepPerFrameAndWrappingClock) {
         }
     }
 }
-
-}  // namespace
