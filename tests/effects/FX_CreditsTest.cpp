@@ -9,7 +9,7 @@ TEST(FX_Credits, PageMovesOnOncePerTurnWhileTheBackShows) {
     FX_Credits c(demo);
     const struct { float angle; uint32_t page; bool armed; } turns[] = {
         {180.9f, 0, true},   // 180 itself is not past it
-        {185, 1, false}, {195, 1, false}, {219, 1, false},
+        {185, 1, false}, {219, 1, false},
         // Early in the show the angle is negative: -10 counts as 2^32 - 10,
         // which is 246 degrees on, past the re-arming mark.
         {-10.5f, 1, true}, {545, 2, false},
@@ -18,8 +18,7 @@ TEST(FX_Credits, PageMovesOnOncePerTurnWhileTheBackShows) {
     };
     for (const auto& t : turns) {
         c.turnPage(t.angle);
-        EXPECT_EQ(t.page, c.page()) << t.angle;
-        EXPECT_EQ(t.armed, c.armed()) << t.angle;
+        EXPECT_TRUE(t.page == c.page() && t.armed == c.armed()) << t.angle << ": page " << c.page() << ", armed " << c.armed();
     }
 }
 
@@ -49,16 +48,12 @@ TEST(FX_CreditsGl, ThreePagesFacingTheViewerAndNothingFromBehind) {
     // 10 frames a second; the card faces the viewer near 14.1, 22.4, 30.7
     // and 39 s and shows its back in between.
     const std::vector<std::pair<uint32_t, int>> facing = {{14100, 2}, {22400, 3}, {30700, 2}, {39000, 0}};
-    size_t next = 0;
-    for (uint32_t t = 12000; t <= 39000; t += 100) {
+    for (uint32_t t = 12000, next = 0; t <= 39000; t += 100) {
         showFrame(c, t, 100);
         const float turn = std::fmod(FX_Credits::cardAngle(t), 360.0f);
         if (turn > 120 && turn < 240) { ASSERT_EQ(0u, pixelsOtherThan(gl.readPixels(), 0x000000FFu)) << "back shown at " << t; }
         if (next < facing.size() && t == facing[next].first) {
-            const Frame f = gl.readPixels();
-            dumpFrame("credits-" + std::to_string(t), gl.width(), gl.height(), f);
-            EXPECT_EQ(facing[next++].second, textLines(f, gl.width(), gl.height())) << "t = " << t;
+            EXPECT_EQ(facing[next++].second, textLines(gl.readPixels(), gl.width(), gl.height())) << "t = " << t;
         }
     }
-    EXPECT_EQ(3u, c.page());
 }
