@@ -28,12 +28,11 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
     FX_Final final(world.demo);
     final.init();
 
-    // Additive blending, lighting, texgen and a depth buffer nothing passes:
-    // the picture replaces the frame all the same.  (Culling is left to the
+    // Blending, lighting, texgen and a depth buffer nothing passes: the
+    // picture replaces the frame all the same.  (Culling is left to the
     // effects before it, so it stays off here.)
     setUnusualGlState();
     glDisable(GL_CULL_FACE);
-    glBlendFunc(GL_ONE, GL_ONE);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClearDepth(0.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
