@@ -6,8 +6,6 @@
 
 using namespace hlvtest;
 
-namespace {
-
 constexpr int kSide = 4;   // picture side, texels
 
 class FinalTest : public ::testing::Test {
@@ -15,8 +13,6 @@ protected:
     HeadlessGl  gl{kSide * 15, kSide * 11};   // a pixel centre on every texel centre
     EffectWorld world{gl.choice()};
 };
-
-}  // namespace
 
 TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
     HLV_REQUIRE_GL(gl);
@@ -56,9 +52,8 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
 
 TEST_F(FinalTest, MissingPictureStopsTheShowByName) {
     HLV_REQUIRE_GL(gl);
-    FX_Final final(world.demo);
     try {
-        final.init();
+        FX_Final(world.demo).init();
         ADD_FAILURE() << "init without final.png went through";
     } catch (const FatalError& error) {
         EXPECT_NE(std::string(error.what()).find("final.png"), std::string::npos) << error.what();

@@ -22,8 +22,7 @@ TEST(Rhythm, StrictThresholdsOneStepPerFrameAndWrappingClock) {
         // Music time behind the last beat: the unsigned difference is huge.
         {"wrap", kSpaced, {{10000, "start"}, {10300, "step+end"}, {9000, "start"}, {8000, "step+end"}}},
         // 5 ms frames: a step needs more than 10 ms since the last.
-        {"spacing", kSpaced,
-         {{1000, "start"}, {1005, ""}, {1010, ""}, {1015, "step"}, {1020, ""}, {1025, ""}, {1030, "step"}, {1040, ""}}},
+        {"spacing", kSpaced, {{1000, "start"}, {1005, ""}, {1010, ""}, {1015, "step"}, {1025, ""}, {1030, "step"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
