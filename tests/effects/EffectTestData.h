@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "engine/DemoTypes.h"
 #include "engine/IEffect.h"
 #include "resources/DataFile.h"
-#include "resources/PngWriter.h"
 
 namespace hlvtest {
 
@@ -78,12 +76,6 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     return n;
 }
 
-// With HLV_FRAME_DIR set, saves a frame there as <name>.png to look at.
-inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
-    if (const char* dir = std::getenv("HLV_FRAME_DIR"); dir && *dir)
-        writePng(std::string(dir) + "/" + name + ".png", packedPixels(width, height, 4, topDown.data()), 6);
-}
-
 // Plays a fresh FX twice, each time in a fresh context and data folder
 // (filled by writeData): started once and shown at each music time in turn
 // with the time since the previous as delta.  Expects the same frames both
@@ -103,7 +95,6 @@ std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std
         for (size_t n = 0; n < times.size(); ++n) {
             showFrame(fx, times[n], times[n] - (n ? times[n - 1] : 0));
             runs[run].push_back(gl.readPixels());
-            dumpFrame(tag + "-" + std::to_string(times[n]) + (run ? "-b" : "-a"), width, height, runs[run].back());
         }
         fx.release();
     }
