@@ -2,7 +2,6 @@
 
 #include "EffectTestData.h"
 #include "GlState.h"
-#include "engine/EffectRegistry.h"
 
 using namespace hlvtest;
 
@@ -58,12 +57,4 @@ TEST_F(FinalTest, MissingPictureStopsTheShowByName) {
     } catch (const FatalError& error) {
         EXPECT_NE(std::string(error.what()).find("final.png"), std::string::npos) << error.what();
     }
-}
-
-TEST_F(FinalTest, RegisteredLastAsFinal) {
-    EffectRegistry registry;
-    registry.registerAll(world.demo);
-    ASSERT_GT(registry.size(), 0u);
-    EXPECT_STREQ(registry.at(registry.size() - 1)->name, "Final");
-    EXPECT_NE(dynamic_cast<FX_Final*>(registry.find("Final")), nullptr);
 }
