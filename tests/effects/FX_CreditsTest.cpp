@@ -7,15 +7,13 @@ using namespace hlvtest;
 TEST(FX_Credits, PageMovesOnOncePerTurnWhileTheBackShows) {
     DemoContext demo;
     FX_Credits c(demo);
+    // 180 itself is not past it.  Early in the show the angle is negative:
+    // -10 counts as 2^32 - 10, which is 246 degrees on, past the re-arming
+    // mark.  At 921 the frame rate is so low that the whole window is jumped
+    // over; turns are still counted after the last page.
     const struct { float angle; uint32_t page; bool armed; } turns[] = {
-        {180.9f, 0, true},   // 180 itself is not past it
-        {185, 1, false}, {219, 1, false},
-        // Early in the show the angle is negative: -10 counts as 2^32 - 10,
-        // which is 246 degrees on, past the re-arming mark.
-        {-10.5f, 1, true}, {545, 2, false},
-        {600, 2, true}, {921, 2, true},   // a frame rate so low that the whole window is jumped over
-        {1270, 3, false}, {1330, 3, true}, {1630, 4, false},   // turns still counted after the last page
-    };
+        {180.9f, 0, true}, {185, 1, false}, {219, 1, false}, {-10.5f, 1, true}, {545, 2, false}, {600, 2, true},
+        {921, 2, true}, {1270, 3, false}, {1330, 3, true}, {1630, 4, false}};
     for (const auto& t : turns) {
         c.turnPage(t.angle);
         EXPECT_TRUE(t.page == c.page() && t.armed == c.armed()) << t.angle << ": page " << c.page() << ", armed " << c.armed();
