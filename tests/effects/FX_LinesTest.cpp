@@ -7,10 +7,9 @@ using namespace hlvtest;
 static void writeLinesData(const TempDataFolder& folder) { writeLayerSet(folder, 2); }
 using LinesGl = EffectGl<writeLinesData>;
 
-// The classic generator seeded with 100 gives 365, 1216, 5415, 16704 first,
-// 5593, 23286, 29782, 10621 as its 277th to 280th values and 5091 next
-// (worked out by hand from its formula).
-TEST(LinesBars, OffsetsFromTheSeededGeneratorThenOneCommonStep) {
+// The classic generator seeded with 100 gives 365, 1216, 5415, 16704 first, 5593, 23286,
+// 29782, 10621 as its 277th to 280th values and 5091 next (worked out by hand from its formula).
+TEST(LinesBars, OffsetsFromTheSeededGeneratorThenOneCommonStepAndJumpsOnTheBeat) {
     DemoContext demo;
     demo.random.next();   // earlier draws do not matter: the fan seeds
     FX_Lines fx(demo);
@@ -27,11 +26,7 @@ TEST(LinesBars, OffsetsFromTheSeededGeneratorThenOneCommonStep) {
 
     fx.settle(51429);
     EXPECT_EQ(fx.barStep(0), fx.barStep(69)) << "after the first frame every bar takes one common step";
-}
 
-TEST(LinesMotion, TheFanJumpsOnTheBeat) {
-    DemoContext demo;
-    FX_Lines fx(demo);
     // After more than 500 ms of rest a jump adds 2.5 as it starts and 0.05 at
     // each step more than 10 ms after the last.
     for (const auto& [t, phase] : {std::pair{500u, 0.1f}, {501u, 2.6f}, {511u, 2.6f}, {512u, 2.65f}, {523u, 2.7f}}) {
