@@ -20,7 +20,6 @@ TEST(FX_Present, MovesOnAfterEach3500msMarkWithOneBlackFrame) {
         card.shrinkEchoes(dt);
         EXPECT_NEAR(growth, card.echoGrowth(), 1e-6f) << "after " << dt << " ms more";
     }
-    EXPECT_GT(card.advance(7000), 0.0f);
 
     // First seen at 11 s: one line per frame until the marks catch up.
     FX_Present late(demo);
@@ -53,7 +52,6 @@ TEST_F(PresentGl, ShowsEachLineInItsPlaceWithShrinkingEchoesWhateverWasSet) {
     const PixelBox title = brighterThan(frames[2], kW, kH, 40);
     ASSERT_FALSE(title.empty());
     EXPECT_TRUE(quad(0.6f, title)) << title.left << " " << title.top << " " << title.right << " " << title.bottom;
-    EXPECT_LT(title.left, screenX(-0.63 + 1.3 * 0.1, kW)) << "left-aligned at x = 10 of 512";
     EXPECT_EQ(0u, pixelsOtherThan(frames[3], 0x000000FFu)) << "the frame of the change is black";
 
     // Right after a change the faint echoes reach far beyond the quad.
