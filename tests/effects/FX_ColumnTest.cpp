@@ -51,13 +51,11 @@ TEST_F(ColumnGl, StartWorksOnTheActiveUnitAndTheColumnRendersTheSameWayTwice) {
     column.start();
     EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE));
     EXPECT_FLOAT_EQ(-15.0f, lightFloats(GL_LIGHT0, GL_POSITION)[2]) << "placed through the old view";
-    glActiveTexture(GL_TEXTURE0);
-    EXPECT_EQ("", wrongCaps({}, {GL_TEXTURE_GEN_S, GL_TEXTURE_2D})) << "unit 0 is not touched";
-    glActiveTexture(GL_TEXTURE1);
-
     const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
     showFrame(column, 104000, 16);
     EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
+    glActiveTexture(GL_TEXTURE0);
+    EXPECT_EQ("", wrongCaps({}, {GL_TEXTURE_GEN_S, GL_TEXTURE_2D})) << "unit 0 is not touched";
     column.release();
 
     // Neither the background nor the foreground strip along the top.
