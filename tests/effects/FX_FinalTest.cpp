@@ -45,8 +45,7 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
             for (int c = 0; c < 3; ++c)
                 EXPECT_NEAR(picture[size_t(y * kSide + x) * 3 + c], frame[size_t((11 * y + 5) * gl.width() + 15 * x + 7) * 4 + c], 2)
                     << "texel " << x << ", " << y;
-    const size_t pixels = frame.size() / 4;
-    EXPECT_TRUE(pixelsOtherThan(frame, 0x7F7F7FFFu) == pixels && pixelsOtherThan(frame, 0x808080FFu) == pixels);
+    EXPECT_TRUE(pixelsOtherThan(frame, 0x7F7F7FFFu) == frame.size() / 4 && pixelsOtherThan(frame, 0x808080FFu) == frame.size() / 4);
 }
 
 TEST_F(FinalTest, MissingPictureStopsTheShowByName) {

@@ -19,7 +19,7 @@ TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
 TEST(FX_GOA, WindowsStayInsideTheRingImagesAndCircle) {
     for (uint32_t t = 0; t < 200000; t += 997) {
         const GoaWindows w = FX_GOA::windowsAt(t);
-        for (uint32_t v : {w.x1, w.y1, w.x2, w.y2}) ASSERT_TRUE(v >= 20 && v <= 220) << t;
+        for (uint32_t v : {w.x1, w.y1, w.x2, w.y2}) ASSERT_TRUE(v >= 20 && v <= 220) << t;   // window + 256 inside 512
         ASSERT_NEAR(100.0, std::hypot(w.x1 - 120.0, w.y1 - 120.0), 1.5) << t;
     }
 }

@@ -63,6 +63,5 @@ TEST(FX_GreetingsFrames, NamesScrollDownTheRightHalfOverLightGrey) {
         EXPECT_GT(match, readsAs(f, lineY, shown, true) + 0.1) << shown.name << " reads mirrored";
         if (step > 1) { EXPECT_GT(match, readsAs(f, lineY, content::kGreetings[step - 2])) << "the name before"; }
     }
-    // The empty last slot: only the grey.
-    EXPECT_TRUE(brighterThan(settled(24), kW, kH, kGrey + 2).empty());
+    EXPECT_TRUE(brighterThan(settled(24), kW, kH, kGrey + 2).empty()) << "the empty last slot shows only the grey";
 }

@@ -11,8 +11,7 @@
 TEST(Rhythm, StrictThresholdsOneStepPerFrameAndWrappingClock) {
     constexpr RhythmTiming kSpaced{500, 200, true}, kEveryFrame{800, 500, false};
     const struct { const char* what; RhythmTiming timing; std::vector<std::pair<uint32_t, std::string>> frames; } cases[] = {
-        // Exactly the rest or spin length is not more than it; the first step
-        // comes a frame after the start.
+        // Exactly the rest or spin length is not more than it; the first step comes a frame after the start.
         {"strict", kSpaced, {{0, ""}, {500, ""}, {501, "start"}, {701, "step"}, {702, "end"}, {1202, ""}, {1203, "start"}}},
         // However long the frame, one step; no restart in the frame that ends.
         {"one step", kSpaced, {{600, "start"}, {650, "step"}, {900, "step+end"}, {900, ""}}},
