@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "engine/DemoTypes.h"
 #include "engine/IEffect.h"
 #include "resources/DataFile.h"
-#include "resources/PngWriter.h"
 
 namespace hlvtest {
 
@@ -51,11 +49,7 @@ struct EffectWorld {
     TempDataFolder  folder;
     DataFileService files{folder.root()};
     DemoContext     demo;
-
-    explicit EffectWorld(const DisplayChoice& display) {
-        demo.display = display;
-        demo.files = &files;
-    }
+    explicit EffectWorld(const DisplayChoice& display) { demo.display = display, demo.files = &files; }
 };
 
 // A headless context and a world holding an effect's data (written by
@@ -65,11 +59,7 @@ class EffectGl : public ::testing::Test {
 protected:
     HeadlessGl  gl{96, 72};
     EffectWorld world{gl.choice()};
-
-    void SetUp() override {
-        HLV_REQUIRE_GL(gl);
-        WriteData(world.folder);
-    }
+    void SetUp() override { HLV_REQUIRE_GL(gl); WriteData(world.folder); }
 };
 
 // Clears as the frame loop does, then renders one frame.
@@ -86,50 +76,31 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     return n;
 }
 
-// With HLV_FRAME_DIR set, saves a frame there as <name>.png to look at.
-inline void dumpFrame(const std::string& name, int width, int height, const Frame& topDown) {
-    const char* dir = std::getenv("HLV_FRAME_DIR");
-    if (!dir || !*dir) return;
-    writePng(std::string(dir) + "/" + name + ".png", packedPixels(width, height, 4, topDown.data()), 6);
-}
-
-// A fresh FX in a fresh context and data folder (filled by writeData), started
-// once and shown at each music time in turn with the time since the previous
-// as delta; every frame read back.  Empty when there is no GL.
-template <class FX>
-std::vector<Frame> playEffect(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
-                              const std::string& tag, int width = 160, int height = 120) {
-    HeadlessGl gl(width, height);
-    if (!gl.ok()) return {};
-    EffectWorld world(gl.choice());
-    writeData(world.folder);
-    FX fx(world.demo);
-    fx.init();
-    fx.start();
-    std::vector<Frame> frames;
-    uint32_t previous = 0;
-    for (uint32_t t : times) {
-        showFrame(fx, t, t - previous);
-        previous = t;
-        frames.push_back(gl.readPixels());
-        dumpFrame(tag + "-" + std::to_string(t), width, height, frames.back());
-    }
-    fx.release();
-    return frames;
-}
-
-// Plays the effect twice from scratch, expecting the same frames; returns the
-// first run's (none without GL).
+// Plays a fresh FX twice, each time in a fresh context and data folder
+// (filled by writeData): started once and shown at each music time in turn
+// with the time since the previous as delta.  Expects the same frames both
+// times; returns the first run's (none without GL).
 template <class FX>
 std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
-                             const std::string& tag) {
-    const std::vector<Frame> first = playEffect<FX>(writeData, times, tag + "-a");
-    if (first.empty()) return first;
-    const std::vector<Frame> second = playEffect<FX>(writeData, times, tag + "-b");
-    EXPECT_EQ(first.size(), second.size());
-    for (size_t n = 0; n < std::min(first.size(), second.size()); ++n)
-        EXPECT_TRUE(first[n] == second[n]) << tag << " frame " << n << " differs between runs";
-    return first;
+                             const std::string& tag, int width = 160, int height = 120) {
+    std::vector<Frame> runs[2];
+    for (int run = 0; run < 2; ++run) {
+        HeadlessGl gl(width, height);
+        if (!gl.ok()) return {};
+        EffectWorld world(gl.choice());
+        writeData(world.folder);
+        FX fx(world.demo);
+        fx.init();
+        fx.start();
+        for (size_t n = 0; n < times.size(); ++n) {
+            showFrame(fx, times[n], times[n] - (n ? times[n - 1] : 0));
+            runs[run].push_back(gl.readPixels());
+        }
+        fx.release();
+    }
+    for (size_t n = 0; n < times.size(); ++n)
+        EXPECT_TRUE(runs[0][n] == runs[1][n]) << tag << " frame " << n << " differs between runs";
+    return runs[0];
 }
 
 // The capabilities not in the state expected, blank when all are.

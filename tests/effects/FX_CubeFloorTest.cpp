@@ -1,60 +1,50 @@
 #include "effects/FX_CubeFloor.h"
 
-#include <vector>
-
-#include <epoxy/gl.h>
-#include <gtest/gtest.h>
-
 #include "EffectTestData.h"
 
 using namespace cubefloor;
 using namespace hlvtest;
 
-namespace {
-
-void writeCubeFloorData(const TempDataFolder& folder) {
+static void writeCubeFloorData(const TempDataFolder& folder) {
     writePatternPicture(folder, "cubef/textura.png");
     writeLayerSet(folder, 9);
 }
+using CubeFloorGl = EffectGl<writeCubeFloorData>;
 
-std::vector<int> boxesAt(const FX_CubeFloor& fx, double height) {
+static std::vector<int> boxesAt(const FX_CubeFloor& fx, double height) {
     std::vector<int> boxes;
     for (int n = 0; n < kBoxes; ++n)
         if (fx.height(n) == float(height)) boxes.push_back(n);
     return boxes;
 }
 
-}  // namespace
-
 // Which boxes jump follows from the classic generator's outputs, worked out
 // by hand from its formula: from state 1 the 4th and 63rd are multiples of
 // ten, then eight of the next 64; after the fan's seed of 100 and its 280
-// draws, five others.
-TEST(CubeFloorBoxes, KicksFromTheSharedGeneratorThenSinkAndFade) {
+// draws, five others.  The floor swings 5 degrees of angleY at each beat step.
+TEST(CubeFloorBoxes, KicksFromTheSharedGeneratorThenSinkAndFadeAndSwingsOnTheBeat) {
     DemoContext demo;
+    demo.angles = {1, 2, 3};
     FX_CubeFloor fx(demo);
-    fx.advance(108571, 20);   // more than 50 ms after the last kick (0): kick, then sink by 20 ms
+    using Spots = std::vector<std::pair<float, float>>;   // x, z of each box drawn
+    auto drawn = [&] { Spots xz; fx.forEachVisibleBox([&](const Box& b) { xz.emplace_back(b.x, b.z); }); return xz; };
+    fx.advance(108571, 20);   // more than 50 ms after the last kick (0): kick, then sink by 20 ms; a spin starts
     const double once = 4.5 - 20 / 10.0 * 0.06;
     EXPECT_EQ(std::vector<int>({3, 62}), boxesAt(fx, once));
-    std::vector<Box> drawn;
-    auto draw = [&] { drawn.clear(), fx.forEachVisibleBox([&](const Box& b) { drawn.push_back(b); }); };
-    draw();
-    ASSERT_EQ(2u, drawn.size());
-    EXPECT_TRUE(drawn[0].x == -2 && drawn[0].z == -8 && drawn[1].x == 4 && drawn[1].z == 6);
-
-    fx.advance(108621, 30);   // exactly 50 ms later: no kick
+    EXPECT_EQ(Spots({{-2, -8}, {4, 6}}), drawn());
+    fx.advance(108621, 30);   // exactly 50 ms later: no kick; a spin step
     EXPECT_EQ(std::vector<int>({3, 62}), boxesAt(fx, float(once) - 30 / 10.0 * 0.06));
-    fx.advance(108622, 10);   // 51 ms: the next 64 draws
+    fx.advance(108622, 10);   // 51 ms: the next 64 draws; too soon for another step
     EXPECT_EQ(std::vector<int>({2, 8, 10, 11, 21, 41, 50, 57}), boxesAt(fx, 4.5 - 10 / 10.0 * 0.06));
 
-    // 800 ms of frames: everything sinks past the floor and rests there,
+    // 900 ms of frames: everything sinks past the floor and rests there,
     // unseen; a box never kicked stays at 0.
     fx.advance(108622, 800);
     fx.advance(108622, 100);
     EXPECT_NEAR(4.44f - 4.8f, fx.height(2), 1e-5f);
     EXPECT_EQ(0.0f, fx.height(0));
-    draw();
-    EXPECT_TRUE(drawn.empty());
+    EXPECT_TRUE(drawn().empty());
+    EXPECT_TRUE(demo.angles.angleX == 1 && demo.angles.angleY == 7 && demo.angles.angleZ == 3) << "one swing, of angleY";
 
     DemoContext later;
     later.random.seed(100);
@@ -64,56 +54,22 @@ TEST(CubeFloorBoxes, KicksFromTheSharedGeneratorThenSinkAndFade) {
     EXPECT_EQ(std::vector<int>({22, 34, 46, 52, 60}), boxesAt(after, 4.5)) << "the pattern follows every earlier draw";
 }
 
-TEST(CubeFloorMotion, SwingsFiveDegreesPerSpacedStep) {
-    DemoContext demo;
-    demo.angles = {1, 2, 3};
-    FX_CubeFloor fx(demo);
-    // Steps more than 10 ms apart in spins that start after 500 ms of rest
-    // and end with the first frame more than 200 ms in.
-    const struct { uint32_t t; float angleY; } frames[] = {
-        {501, 2}, {511, 2}, {512, 7}, {520, 7}, {523, 12}, {701, 17}, {702, 17}, {1202, 17}, {1203, 17}, {1214, 22}};
-    for (const auto& f : frames) {
-        fx.advance(f.t, 0);
-        EXPECT_EQ(f.angleY, demo.angles.angleY) << f.t;
-    }
-    EXPECT_TRUE(demo.angles.angleX == 1 && demo.angles.angleZ == 3) << "only angleY swings";
-}
-
-using CubeFloorGl = EffectGl<writeCubeFloorData>;
-
-TEST_F(CubeFloorGl, StartSetsAWideLensSphereMapAndDeepBlue) {
+TEST_F(CubeFloorGl, StartLooksFromBehindKeepsTheFogAndTheFloorRendersTheSameWayTwice) {
     FX_CubeFloor fx(world.demo);
     fx.init();
-    for (GLenum cap : {GL_LIGHTING, GL_COLOR_MATERIAL, GL_CULL_FACE, GL_DEPTH_TEST, GL_FOG}) glEnable(cap);
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_EYE_LINEAR);
-    glFrontFace(GL_CCW);
+    glEnable(GL_FOG);
     fx.start();
-
-    EXPECT_EQ("", wrongCaps({GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_BLEND, GL_FOG},
-                            {GL_LIGHTING, GL_COLOR_MATERIAL, GL_CULL_FACE, GL_DEPTH_TEST}));
-    EXPECT_TRUE(texGenMode(GL_S) == GL_SPHERE_MAP && texGenMode(GL_T) == GL_SPHERE_MAP);
-    EXPECT_EQ(GL_CW, glInt(GL_FRONT_FACE));
-    EXPECT_TRUE(glInt(GL_BLEND_SRC) == GL_ONE && glInt(GL_BLEND_DST) == GL_ONE);
-    EXPECT_EQ(GLint(fx.texture()), glInt(GL_TEXTURE_BINDING_2D));
-    EXPECT_LT(maxDiff(glFloats(GL_COLOR_CLEAR_VALUE, 4), {13 / 255.0f, 34 / 255.0f, 56 / 255.0f, 0}), 1e-6f);
-    EXPECT_LT(perspectiveError(130.0f, 96.0f / 72.0f, 0.5f, 100.0f), 1e-4f);
+    EXPECT_TRUE(glIsEnabled(GL_FOG)) << "left as the effect before set it";
     EXPECT_LT(maxDiff(viewed(1, 0, 0), {-1, 0, -6, 1}), 1e-5f) << "eye at (0, 0, -6) looking along +z";
-
     const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
     showFrame(fx, 1000, 40);
     EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
-}
 
-TEST(CubeFloorFrames, RenderTheFloorTheSameWayTwice) {
-    // Both runs start from the generator's first state, so the same boxes jump.
-    const auto frames = playTwice<FX_CubeFloor>(writeCubeFloorData, {60, 100, 400, 900}, "cubefloor");
-    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
-    // The background (0x101830) adds onto the clear colour (13, 34, 56);
-    // boxes add onto that; the red strip covers the top.
-    const size_t pixels = frames[0].size() / 4;
-    for (size_t n = 0; n < frames.size(); ++n) {
-        const size_t lit = pixelsOtherThan(frames[n], 0x1D3A68FFu);
-        EXPECT_TRUE(lit > pixels / 8 + pixels / 40 && lit < pixels) << "frame " << n << ": " << lit;
+    // Both runs start from the generator's first state, so the same boxes
+    // jump.  The background (0x101830) adds onto the clear colour (13, 34,
+    // 56); boxes add onto that; the red strip covers the top.
+    for (const Frame& f : playTwice<FX_CubeFloor>(writeCubeFloorData, {60, 100, 400, 900}, "cubefloor")) {
+        const size_t pixels = f.size() / 4, lit = pixelsOtherThan(f, 0x1D3A68FFu);
+        EXPECT_TRUE(lit > pixels / 8 + pixels / 40 && lit < pixels) << lit;
     }
-    EXPECT_FALSE(frames[1] == frames[2]) << "the boxes did not move";
 }

@@ -1,18 +1,12 @@
 #include "effects/FX_Present.h"
 
-#include <vector>
-
-#include <epoxy/gl.h>
-#include <gtest/gtest.h>
-
 #include "EffectTestData.h"
 #include "TextFrames.h"
 
-namespace {
-
 using namespace hlvtest;
 
-void noData(const TempDataFolder&) {}
+static void noData(const TempDataFolder&) {}
+using PresentGl = EffectGl<noData>;
 
 TEST(FX_Present, MovesOnAfterEach3500msMarkWithOneBlackFrame) {
     DemoContext demo;
@@ -26,7 +20,6 @@ TEST(FX_Present, MovesOnAfterEach3500msMarkWithOneBlackFrame) {
         card.shrinkEchoes(dt);
         EXPECT_NEAR(growth, card.echoGrowth(), 1e-6f) << "after " << dt << " ms more";
     }
-    EXPECT_GT(card.advance(7000), 0.0f);
 
     // First seen at 11 s: one line per frame until the marks catch up.
     FX_Present late(demo);
@@ -35,9 +28,7 @@ TEST(FX_Present, MovesOnAfterEach3500msMarkWithOneBlackFrame) {
     EXPECT_EQ(4u, late.line());
 }
 
-using PresentGl = EffectGl<noData>;
-
-TEST_F(PresentGl, StartAddsTexturedOnUnitZeroAndLeavesCulling) {
+TEST_F(PresentGl, ShowsEachLineInItsPlaceWithShrinkingEchoesWhateverWasSet) {
     FX_Present card(world.demo);
     card.init();
     for (GLenum cap : {GL_CULL_FACE, GL_LIGHTING, GL_DEPTH_TEST}) glEnable(cap);
@@ -46,47 +37,31 @@ TEST_F(PresentGl, StartAddsTexturedOnUnitZeroAndLeavesCulling) {
     glMatrixMode(GL_PROJECTION);
     glTranslatef(1, 2, 3);
     card.start();
-    EXPECT_EQ("", wrongCaps({GL_CULL_FACE, GL_BLEND, GL_TEXTURE_2D}, {GL_LIGHTING, GL_DEPTH_TEST, GL_TEXTURE_GEN_S}));
-    EXPECT_EQ(GL_TEXTURE0, glInt(GL_ACTIVE_TEXTURE));
-    EXPECT_EQ(GLint(card.texture()), glInt(GL_TEXTURE_BINDING_2D));
-    EXPECT_EQ(GL_ONE, glInt(GL_BLEND_DST));
-    EXPECT_EQ(0.0f, glFloats(GL_PROJECTION_MATRIX, 16)[12]);
-    glActiveTextureARB(GL_TEXTURE1);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    glActiveTextureARB(GL_TEXTURE0);
-}
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << "left as the effect before set it";
+    showFrame(card, 2000, 16);
+    EXPECT_FALSE(brighterThan(gl.readPixels(), gl.width(), gl.height(), 40).empty());
 
-TEST(FX_PresentFrames, EachLineInItsPlaceWithShrinkingEchoes) {
     constexpr int kW = 160, kH = 120;
-    const std::vector<uint32_t> times = {100, 1100, 2000, 2800, 3500, 3501, 4600, 5600};
-    const auto frames = playTwice<FX_Present>(noData, times, "present");
-    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
-    auto at = [&](uint32_t t) { return frames[size_t(std::find(times.begin(), times.end(), t) - times.begin())]; };
+    const auto frames = playTwice<FX_Present>(noData, {100, 1100, 2000, 3501, 4600, 5600}, "present");
+    ASSERT_EQ(6u, frames.size());
     // The quad at rest: 1.3 x 0.6 device units centred on (0.02, lineY).
     auto quad = [&](float lineY, PixelBox box) {
         return box.inside(screenX(-0.63, kW) - 1, screenY(lineY + 0.3, kH) - 1, screenX(0.67, kW) + 1,
                           screenY(lineY - 0.3, kH) + 1);
     };
-    const PixelBox title = brighterThan(at(2000), kW, kH, 40);
+    const PixelBox title = brighterThan(frames[2], kW, kH, 40);
     ASSERT_FALSE(title.empty());
     EXPECT_TRUE(quad(0.6f, title)) << title.left << " " << title.top << " " << title.right << " " << title.bottom;
-    // Left-aligned at x = 10 of 512, ending well before the quad's right end.
-    EXPECT_LT(title.left, screenX(-0.63 + 1.3 * 0.1, kW));
-    EXPECT_LT(title.right, screenX(0.67 - 1.3 * 0.25, kW));
-    EXPECT_TRUE(at(3500) == at(2800)) << "no change on the mark itself";
-    EXPECT_FALSE(brighterThan(at(3500), kW, kH, 40).empty());
-    EXPECT_EQ(0u, pixelsOtherThan(at(3501), 0x000000FFu)) << "the frame of the change is black";
+    EXPECT_EQ(0u, pixelsOtherThan(frames[3], 0x000000FFu)) << "the frame of the change is black";
 
     // Right after a change the faint echoes reach far beyond the quad.
-    const PixelBox echoes = brighterThan(at(100), kW, kH, 4);
+    const PixelBox echoes = brighterThan(frames[0], kW, kH, 4);
     EXPECT_FALSE(quad(0.6f, echoes));
     EXPECT_GT(echoes.bottom, title.bottom + 4);
 
     // The second line, 0.56 lower, indented by its leading blanks.
-    const PixelBox makers = brighterThan(at(5600), kW, kH, 40);
+    const PixelBox makers = brighterThan(frames[5], kW, kH, 40);
     ASSERT_FALSE(makers.empty());
     EXPECT_TRUE(quad(0.04f, makers)) << makers.left << " " << makers.top << " " << makers.right << " " << makers.bottom;
     EXPECT_GT(makers.left, title.left + 4);
 }
-
-}  // namespace
