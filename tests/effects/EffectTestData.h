@@ -117,7 +117,6 @@ inline std::string wrongCaps(std::initializer_list<GLenum> on, std::initializer_
 // One-call readers of GL state.
 inline std::vector<float> glFloats(GLenum what, int n) { std::vector<float> v(static_cast<size_t>(n), 0.0f); glGetFloatv(what, v.data()); return v; }
 inline std::vector<float> lightFloats(GLenum light, GLenum what) { std::vector<float> v(4); glGetLightfv(light, what, v.data()); return v; }
-inline std::vector<float> texGenFloats(GLenum coord, GLenum what) { std::vector<float> v(4); glGetTexGenfv(coord, what, v.data()); return v; }
 inline GLint glInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
 inline GLint texEnvInt(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
 inline GLint texGenMode(GLenum coord) { GLint v = 0; glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &v); return v; }
