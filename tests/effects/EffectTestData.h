@@ -119,7 +119,6 @@ inline std::vector<float> glFloats(GLenum what, int n) { std::vector<float> v(st
 inline std::vector<float> lightFloats(GLenum light, GLenum what) { std::vector<float> v(4); glGetLightfv(light, what, v.data()); return v; }
 inline GLint glInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
 inline GLint texEnvInt(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
-inline GLint texGenMode(GLenum coord) { GLint v = 0; glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &v); return v; }
 
 inline float maxDiff(const std::vector<float>& a, const std::vector<float>& b) {
     float worst = a.size() == b.size() ? 0.0f : INFINITY;
@@ -133,13 +132,6 @@ inline std::vector<float> viewed(float x, float y, float z) {
     std::vector<float> e(4);
     for (size_t r = 0; r < 4; ++r) e[r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
     return e;
-}
-
-// How far the projection matrix is from a perspective of fovY degrees.
-inline float perspectiveError(float fovY, float aspect, float zNear, float zFar) {
-    const float f = 1.0f / std::tan(fovY * 3.14159265f / 360.0f), d = zNear - zFar;
-    return maxDiff(glFloats(GL_PROJECTION_MATRIX, 16),
-                   {f / aspect, 0, 0, 0, 0, f, 0, 0, 0, 0, (zFar + zNear) / d, -1, 0, 0, 2 * zFar * zNear / d, 0});
 }
 
 }  // namespace hlvtest
