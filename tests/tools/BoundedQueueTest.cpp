@@ -33,8 +33,7 @@ TEST(BoundedQueue, FastProducerNeverFillsItPastItsCapacity) {
 
 TEST(BoundedQueue, ClosingDrainsWhileAbandoningReleasesAWaitingProducer) {
     BoundedQueue<int> closed(2);
-    ASSERT_TRUE(closed.push(1));
-    ASSERT_TRUE(closed.push(2));
+    ASSERT_TRUE(closed.push(1) && closed.push(2));
     closed.close();
     EXPECT_FALSE(closed.push(3));
     EXPECT_EQ(1, closed.pop().value_or(0));
