@@ -89,6 +89,14 @@ struct Pixels {
     double luminance(int x, int y) const { return (0.3 * at(x, y)[0] + 0.59 * at(x, y)[1] + 0.11 * at(x, y)[2]) / 255.0; }
 };
 
+// f(x, y) summed over every pixel of a picture.
+template <class F> double sum(const Pixels& p, F f) {
+    double total = 0.0;
+    for (int y = 0; y < p.image.height; ++y)
+        for (int x = 0; x < p.image.width; ++x) total += f(x, y);
+    return total;
+}
+
 // The content, made once for the whole suite (it takes a few seconds), and
 // its script parsed with every effect registered.
 struct Made {
@@ -291,18 +299,14 @@ TEST_F(ContentTest, LoadingOverlayIsClearWhereTheBarGrows) {
     Pixels over("loading/damunt.png", root()), back("loading/fondo.png", root());
     // Seventeen initialised effects take the bar's right end to 0.045 + 0.3 * 0.5714.
     const double right = 0.045 + 0.3 * (-0.806 + 17 * 0.0822 - 0.02);
-    int covered = 0, behindCount = 0;
-    double behind = 0.0;
-    for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 512; ++x) {
-            const double nx = (x + 0.5) / 256.0 - 1.0, ny = 1.0 - (y + 0.5) / 256.0;
-            if (nx < -0.219 || nx > right || ny < -0.439 || ny > -0.415) continue;
-            covered += over.at(x, y)[3] != 0;
-            behind += back.luminance(x, y);
-            ++behindCount;
-        }
-    EXPECT_EQ(covered, 0) << "the overlay hides part of the progress bar";
-    EXPECT_LT(behind / std::max(behindCount, 1), 0.12) << "the bar's dim blue would not stand out";
+    auto inBar = [&](int x, int y) {
+        const double nx = (x + 0.5) / 256.0 - 1.0, ny = 1.0 - (y + 0.5) / 256.0;
+        return nx >= -0.219 && nx <= right && ny >= -0.439 && ny <= -0.415;
+    };
+    EXPECT_EQ(sum(over, [&](int x, int y) { return inBar(x, y) && over.at(x, y)[3] != 0; }), 0)
+        << "the overlay hides part of the progress bar";
+    const double behind = sum(back, [&](int x, int y) { return inBar(x, y) ? back.luminance(x, y) : 0.0; });
+    EXPECT_LT(behind / std::max(sum(back, inBar), 1.0), 0.12) << "the bar's dim blue would not stand out";
 }
 
 TEST_F(ContentTest, LayersFrameTheSceneWithoutHidingIt) {
@@ -310,36 +314,27 @@ TEST_F(ContentTest, LayersFrameTheSceneWithoutHidingIt) {
         SCOPED_TRACE("layer set " + std::to_string(n));
         const std::string stem = "layers/" + std::to_string(n);
         Pixels mask(stem + "_mascara.png", root()), fg(stem + "_damunt.png", root()), bg(stem + "_fondo.png", root());
-        int framed = 0, clear = 0, clearAndBlack = 0;
-        double bgLight = 0.0;
-        for (int y = 0; y < 512; ++y)
-            for (int x = 0; x < 512; ++x) {
-                const uint8_t m = mask.at(x, y)[1];
-                framed += m < 128, clear += m >= 250;
-                clearAndBlack += m >= 250 && fg.at(x, y)[1] < 16;
-                bgLight += bg.luminance(x, y);
-            }
-        EXPECT_GT(framed, 512 * 512 / 50) << "the frame is hardly there";
+        auto m = [&](int x, int y) { return mask.at(x, y)[1]; };
+        EXPECT_GT(sum(mask, [&](int x, int y) { return m(x, y) < 128; }), 512 * 512 / 50) << "the frame is hardly there";
         // Where the scene shows untouched, the foreground adds nothing but
         // the halos of its strokes; the screen's middle belongs to the scene.
-        EXPECT_GT(clearAndBlack, clear * 95 / 100);
-        EXPECT_TRUE(mask.at(256, 256)[1] > 230 && fg.at(256, 256)[1] < 8);
+        EXPECT_GT(sum(mask, [&](int x, int y) { return m(x, y) >= 250 && fg.at(x, y)[1] < 16; }),
+                  0.95 * sum(mask, [&](int x, int y) { return m(x, y) >= 250; }));
+        EXPECT_TRUE(m(256, 256) > 230 && fg.at(256, 256)[1] < 8);
         // Dim enough that the effects' faint additive scenes read over it.
-        EXPECT_LT(bgLight / (512.0 * 512.0), 0.15);
+        EXPECT_LT(sum(bg, [&](int x, int y) { return bg.luminance(x, y); }) / (512.0 * 512.0), 0.15);
     }
 }
 
 TEST_F(ContentTest, FlaresFadeToBlackBeforeTheirSquaresEdge) {
     for (const char* name : {"cflare/FLARE.png", "sphereb/FLARE.png"}) {
         Pixels flare(name, root());
-        const int n = flare.image.width;
+        const double n = flare.image.width;
         EXPECT_GT(flare.at(n / 2, n / 2)[0], 200) << name;
-        int lit = 0;
-        for (int y = 0; y < n; ++y)
-            for (int x = 0; x < n; ++x)
-                if (std::hypot(x + 0.5 - n / 2.0, y + 0.5 - n / 2.0) >= 0.98 * n / 2.0)
-                    lit += std::max({flare.at(x, y)[0], flare.at(x, y)[1], flare.at(x, y)[2]}) > 2;
-        EXPECT_EQ(lit, 0) << name << ": the sprite's square would show";
+        EXPECT_EQ(sum(flare, [&](int x, int y) {
+                      return std::hypot(x + 0.5 - n / 2, y + 0.5 - n / 2) >= 0.98 * n / 2 &&
+                             std::max({flare.at(x, y)[0], flare.at(x, y)[1], flare.at(x, y)[2]}) > 2;
+                  }), 0) << name << ": the sprite's square would show";
     }
 }
 
