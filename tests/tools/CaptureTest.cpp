@@ -92,16 +92,13 @@ TEST(Capture, FramesFollowTheScheduleWindowsAndTheVideoKeepsTheirOrder) {
     const std::string grey = readFile(raw);
     const size_t frameBytes = size_t(kWidth) * kHeight;
     ASSERT_EQ(150 * frameBytes, grey.size());
-    std::string expected, drawn, decoded;
-    for (const auto& [k, rgb] : got.pixels) {
-        const uint32_t t = got.timeOf.at(k);
+    std::string expected, decoded;
+    for (const auto& [k, t] : got.timeOf) {
         bool white = t >= 1000 && t < 1500;
         for (const auto& o : overlays) white |= t > o[0] && t <= o[1];
         expected += white ? 'W' : '.';
-        drawn += rgb[kMiddle * 3] == 255 ? 'W' : '.';
         decoded += uint8_t(grey[k * frameBytes + kMiddle]) > 128 ? 'W' : '.';
     }
-    EXPECT_EQ(expected, drawn);
     EXPECT_EQ(expected, decoded);
 }
 
@@ -121,13 +118,12 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSample) {
 
     // Frames whose time lies in [500, 1500): k = 15 (500 ms) to 44 (1466 ms);
     // every frame before the span is rendered too.
-    std::vector<std::string> expected, handed, files;
+    std::vector<std::string> expected, files;
     for (uint32_t k = 15; k <= 44; k += 4) expected.push_back(frameName(k));
-    for (const auto& entry : got.timeOf) handed.push_back(frameName(entry.first));
     for (const auto& f : fs::directory_iterator(frames)) files.push_back(f.path().filename().string());
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(expected, handed);
     EXPECT_EQ(expected, files);
+    EXPECT_EQ(files.size(), got.timeOf.size()) << "frames handed on";
     EXPECT_EQ((std::vector<uint32_t>{45, 15, 45}),
               (std::vector<uint32_t>{got.result.framesRendered, got.result.firstFrame, got.result.endFrame}));
 

@@ -174,8 +174,6 @@ TEST_F(ContentTest, TwoRunsWriteTheSameBytesAndEveryPictureDecodesWithTheShowsLo
         ++pictures;
     }
     EXPECT_GE(pictures, 16u + 3 * std::size(kLayerSets));
-    const std::string version = gen::contentVersion();
-    EXPECT_TRUE(!version.empty() && version.find('\n') == std::string::npos) << version;
 }
 
 TEST_F(ContentTest, ScriptParsesWholeScenesAreContiguousOnBeatsAndFlashesStraddleTheirCuts) {
@@ -188,7 +186,6 @@ TEST_F(ContentTest, ScriptParsesWholeScenesAreContiguousOnBeatsAndFlashesStraddl
     std::set<std::string> used;
     for (int i = 0; i < s.scheduleCount; ++i) used.insert(s.entries[i].effect->name);
     for (const char* n : kRegisteredNames) EXPECT_TRUE(used.count(n)) << n << " is never scheduled";
-    EXPECT_GT(readFile(root() + "data/" + s.musicName).size(), 60u) << "music \"" << s.musicName << "\"";
 
     std::set<uint32_t> cuts;
     uint32_t sceneEnd = 0;
@@ -209,7 +206,6 @@ TEST_F(ContentTest, ScriptParsesWholeScenesAreContiguousOnBeatsAndFlashesStraddl
         sceneEnd = e.end;
     }
     ASSERT_GT(i, 0);
-    EXPECT_STREQ(s.entries[0].effect->name, "Present");
     EXPECT_STREQ(s.entries[i - 1].effect->name, "Final");
     EXPECT_GT(sceneEnd, kShowEndMs) << "the last scene must hold until the clock passes the end";
 

