@@ -1,9 +1,7 @@
 // The composed soundtrack: a module libopenmpt accepts, at the promised tempo
-// and length, loud where the show needs drive and silent where it ends, and
-// its looped samples seamless.
+// and length, loud where the show needs drive and silent where it ends.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -76,48 +74,6 @@ const Rendering& rendering() {
     return r;
 }
 
-uint32_t le(const std::vector<uint8_t>& b, size_t at, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | b.at(at + size_t(i));
-    return v;
-}
-
-struct LoopedSample { std::string instrument; std::vector<int16_t> pcm; uint32_t loopStart, loopLength; };   // frames
-
-// Walks the file by its own header sizes (as FastTracker 2 does) and decodes
-// the looped 16-bit samples; fails the test on any size that does not add up.
-std::vector<LoopedSample> loopedSamples(const std::vector<uint8_t>& b) {
-    std::vector<LoopedSample> out;
-    size_t at = 60 + le(b, 60, 4);
-    const uint32_t patterns = le(b, 70, 2), instruments = le(b, 72, 2);
-    for (uint32_t p = 0; p < patterns; ++p) at += le(b, at, 4) + le(b, at + 7, 2);
-    for (uint32_t i = 0; i < instruments; ++i) {
-        const std::string name(reinterpret_cast<const char*>(&b.at(at + 4)), 22);
-        const uint32_t headerSize = le(b, at, 4), count = le(b, at + 27, 2);
-        const uint32_t sampleHeaderSize = count ? le(b, at + 29, 4) : 0;
-        size_t header = at + headerSize, data = header + size_t(count) * sampleHeaderSize;
-        for (uint32_t s = 0; s < count; ++s, header += sampleHeaderSize) {
-            const uint32_t bytes = le(b, header, 4), loopStart = le(b, header + 4, 4), loopLength = le(b, header + 8, 4);
-            const uint8_t type = b.at(header + 14);
-            if ((type & 3) && loopLength) {
-                EXPECT_TRUE(type & 0x10) << name << ": looped samples are 16-bit";
-                EXPECT_LE(loopStart + loopLength, bytes) << name << ": loop runs past the sample";
-                LoopedSample ls{name.c_str(), {}, loopStart / 2, loopLength / 2};
-                int16_t value = 0;
-                for (uint32_t k = 0; k < bytes / 2; ++k) {
-                    value = int16_t(uint16_t(value) + uint16_t(le(b, data + 2 * k, 2)));
-                    ls.pcm.push_back(value);
-                }
-                out.push_back(std::move(ls));
-            }
-            data += bytes;
-        }
-        at = data;
-    }
-    EXPECT_EQ(at, b.size()) << "the file's sizes do not add up to its length";
-    return out;
-}
-
 TEST(MusicComposer, IsAnXmModuleLibopenmptLoadsCleanlyWithTheSameBytesEveryTime) {
     const Rendering& r = rendering();
     ASSERT_GT(r.bytes.size(), 336u);
@@ -162,30 +118,6 @@ TEST(MusicComposer, NeverClipsDrivesTheMainPartsAndEndsInSilence) {
     EXPECT_LT(toDb(r.levels((kMusicSilenceMs - 2857) / 1000.0, kMusicSilenceMs / 1000.0).second), db["Peak"] - 20.0);
     const double tailPeak = r.levels(164.0, 1e9).first;
     EXPECT_LT(tailPeak, 0.001) << "after 164 s: " << toDb(tailPeak) << " dBFS";
-}
-
-TEST(MusicComposer, LoopedSamplesWrapWithoutAClick) {
-    const auto samples = loopedSamples(rendering().bytes);
-    // Bass, pad, lead, pluck, bell and riser loop; drums do not.
-    EXPECT_GE(samples.size(), 4u);
-    for (const LoopedSample& s : samples) {
-        ASSERT_GE(s.loopLength, 16u) << s.instrument;
-        const size_t begin = s.loopStart, end = s.loopStart + s.loopLength;
-        // A click is a kink: the curvature (second difference) across the
-        // seam must stay within what the waveform shows anywhere in the loop.
-        auto curvature = [](int next, int at, int before) { return std::abs(next - 2 * at + before); };
-        int largestStep = 0, largestCurvature = 0;
-        for (size_t i = begin + 2; i < end; ++i) {
-            largestStep = std::max(largestStep, std::abs(s.pcm[i] - s.pcm[i - 1]));
-            largestCurvature = std::max(largestCurvature, curvature(s.pcm[i], s.pcm[i - 1], s.pcm[i - 2]));
-        }
-        const int seamOut = curvature(s.pcm[begin], s.pcm[end - 1], s.pcm[end - 2]);
-        const int seamIn = curvature(s.pcm[begin + 1], s.pcm[begin], s.pcm[end - 1]);
-        EXPECT_LE(std::max(seamOut, seamIn), largestCurvature)
-            << s.instrument << ": loop seam curvature " << seamOut << "/" << seamIn << ", loop's own up to " << largestCurvature;
-        // And the loop must sound: not a stretch of silence.
-        EXPECT_GT(largestStep, 100) << s.instrument;
-    }
 }
 
 }  // namespace
