@@ -3,7 +3,6 @@
 // reader checks.
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -24,17 +23,11 @@ namespace {
 
 // Word salad: repeats at every distance, like the show's script and texts.
 Bytes text(size_t n, uint32_t seed = 7) {
-    static const char* words[] = {"tunnel", "flare", "cube", "the", "of", "beat", "layer", "music",
-                                  "frame", "sphere", "knot", "and", "glow", "\n", "  ", "demo"};
-    Bytes out;
-    while (out.size() < n) {
-        seed = seed * 214013 + 2531011;
-        const char* w = words[(seed >> 16) & 15];
-        out.insert(out.end(), w, w + std::strlen(w));
-        out.push_back(' ');
-    }
-    out.resize(n);
-    return out;
+    static const std::string words[] = {"tunnel", "flare", "cube", "the", "of", "beat", "layer", "music",
+                                        "frame", "sphere", "knot", "and", "glow", "\n", "  ", "demo"};
+    std::string out;
+    while (out.size() < n) out += words[((seed = seed * 214013 + 2531011) >> 16) & 15] + " ";
+    return Bytes(out.begin(), out.begin() + long(n));
 }
 
 Bytes noise(size_t n, uint32_t seed = 1) {
@@ -69,8 +62,7 @@ Bytes readFile(const fs::path& p) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-Bytes build(const std::vector<pack::PackFile>& files, const pack::PackOptions& options,
-            std::vector<pack::PackedEntry>* report = nullptr) {
+Bytes build(const std::vector<pack::PackFile>& files, const pack::PackOptions& options, std::vector<pack::PackedEntry>* report = nullptr) {
     Bytes archive;
     std::string error;
     EXPECT_TRUE(pack::buildArchive(files, options, archive, error, report)) << error;
@@ -99,18 +91,6 @@ void expectBothReadersAgree(const std::vector<pack::PackFile>& files, const Byte
     }
 }
 
-std::vector<pack::PackFile> everyKind() {
-    Bytes big = noise(300000, 3);   // > 1 MiB: the same block again 1.1 MiB on cannot be reached
-    const Bytes middle = text(800000, 11), tail = noise(300000, 3);
-    big.insert(big.end(), middle.begin(), middle.end());
-    big.insert(big.end(), tail.begin(), tail.end());
-    Bytes repeats(400000, 0);
-    for (size_t i = 200000; i < repeats.size(); ++i) repeats[i] = uint8_t("abcabd"[i % 6]);
-    return {{"empty.bin", {}},           {"one.bin", {0x42}},     {"texts/hlv.txt", text(150000)},
-            {"noise.bin", noise(40000)}, {"big/window.bin", big}, {"repeats.bin", repeats},
-            {"velm/canon.raw", tone(70000, 1)}};
-}
-
 const uint8_t* findHeader(const Bytes& archive, std::string name) {
     for (char& c : name) c = c == '/' ? '\\' : c;
     for (size_t at = 20; at + 32 <= archive.size();) {
@@ -128,8 +108,16 @@ const uint8_t* findHeader(const Bytes& archive, std::string name) {
 // checksums.
 TEST(Pack, EveryKindOfFileComesBackThroughUnarAndTheShowsReader) {
     const Bytes shared = text(60000, 5);
-    std::vector<pack::PackFile> files = everyKind();
-    for (const char* name : {"zz/a.txt", "zz/b.txt", "zz/c.txt"}) files.push_back({name, shared});
+    Bytes big = noise(300000, 3);   // > 1 MiB: the same block again 1.1 MiB on cannot be reached
+    const Bytes middle = text(800000, 11), tail = noise(300000, 3);
+    big.insert(big.end(), middle.begin(), middle.end());
+    big.insert(big.end(), tail.begin(), tail.end());
+    Bytes repeats(400000, 0);
+    for (size_t i = 200000; i < repeats.size(); ++i) repeats[i] = uint8_t("abcabd"[i % 6]);
+    const std::vector<pack::PackFile> files = {
+        {"empty.bin", {}},       {"one.bin", {0x42}},       {"texts/hlv.txt", text(150000)}, {"noise.bin", noise(40000)},
+        {"big/window.bin", big}, {"repeats.bin", repeats},  {"velm/canon.raw", tone(70000, 1)},
+        {"zz/a.txt", shared},    {"zz/b.txt", shared},      {"zz/c.txt", shared}};
     for (const char* mode : {"plain", "solid", "store"}) {
         SCOPED_TRACE(mode);
         pack::PackOptions options;
