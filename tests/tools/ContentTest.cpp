@@ -80,10 +80,7 @@ struct Walk {
 // Decoded pixels of one picture, for looking at what it shows.
 struct Pixels {
     PixelImage image;
-    Pixels(const std::string& name, const std::string& root) {
-        DataFileService files(root);
-        decodeImage(image, name.c_str(), files);
-    }
+    Pixels(const std::string& name, const std::string& root) { DataFileService files(root); decodeImage(image, name.c_str(), files); }
     ~Pixels() { freeBlock(image.pixels); }
     const uint8_t* at(int x, int y) const { return image.pixels + (size_t(y) * image.width + x) * image.bytesPerPixel; }
     double luminance(int x, int y) const { return (0.3 * at(x, y)[0] + 0.59 * at(x, y)[1] + 0.11 * at(x, y)[2]) / 255.0; }
@@ -115,10 +112,7 @@ struct Made {
 
 class ContentTest : public ::testing::Test {
 protected:
-    static const Made& made() {
-        static const Made m;
-        return m;
-    }
+    static const Made& made() { static const Made m; return m; }
     void SetUp() override { ASSERT_TRUE(made().parsed) << made().error; }
     static std::string root() { return made().folder.root(); }
 
@@ -355,15 +349,12 @@ TEST_F(ContentTest, HeightMapHasHillsAroundALowBasinAndLowBorders) {
 
 TEST(ContentTexts, NamesFitTheirImagesAndFollowTheTables) {
     gen::Font font;
-    // Greetings: on their page, near its middle, and an empty
-    // slot after the last.
+    // Greetings: on their page, near its middle, and an empty slot after the last.
     const double em = font.emForCellHeight(content::kGreetingCellHeight);
     for (int i = 0; i < content::kGreetedNames; ++i) {
-        const content::Greeting& g = content::kGreetings[i];
-        const std::string name = g.name;
-        ASSERT_FALSE(name.empty()) << i;
-        const double x = content::greetingX(g), w = font.width(name, em);
-        EXPECT_TRUE(x >= 0.0 && x + w <= 512.0) << name << " runs off its page";
+        const std::string name = content::kGreetings[i].name;
+        const double x = content::greetingX(content::kGreetings[i]), w = font.width(name, em);
+        EXPECT_TRUE(!name.empty() && x >= 0.0 && x + w <= 512.0) << i << " \"" << name << "\" runs off its page";
         EXPECT_NEAR(x + w / 2.0, 256.0, 50.0) << name << " sits off centre";
     }
     EXPECT_STREQ(content::kGreetings[content::kGreetingSlots - 1].name, "");
