@@ -285,7 +285,9 @@ TEST_F(ContentTest, MissingEffectsHandTheirTimeToTheNextScene) {
     EXPECT_GT(w.quitAt, kShowEndMs - 20);
 }
 
-TEST_F(ContentTest, LoadingOverlayIsClearWhereTheBarGrows) {
+// The loading bar, the scenes behind the layers and the flares' squares: what
+// a picture lays over must let the rest show.
+TEST_F(ContentTest, OverlaysLayersAndFlaresLetWhatIsBehindShow) {
     Pixels over("loading/damunt.png", root()), back("loading/fondo.png", root());
     // Seventeen initialised effects take the bar's right end to 0.045 + 0.3 * 0.5714.
     const double right = 0.045 + 0.3 * (-0.806 + 17 * 0.0822 - 0.02);
@@ -297,9 +299,7 @@ TEST_F(ContentTest, LoadingOverlayIsClearWhereTheBarGrows) {
         << "the overlay hides part of the progress bar";
     const double behind = sum(back, [&](int x, int y) { return inBar(x, y) ? back.luminance(x, y) : 0.0; });
     EXPECT_LT(behind / std::max(sum(back, inBar), 1.0), 0.12) << "the bar's dim blue would not stand out";
-}
 
-TEST_F(ContentTest, LayersFrameTheSceneWithoutHidingIt) {
     for (int n : kLayerSets) {
         SCOPED_TRACE("layer set " + std::to_string(n));
         const std::string stem = "layers/" + std::to_string(n);
@@ -314,9 +314,6 @@ TEST_F(ContentTest, LayersFrameTheSceneWithoutHidingIt) {
         // Dim enough that the effects' faint additive scenes read over it.
         EXPECT_LT(sum(bg, [&](int x, int y) { return bg.luminance(x, y); }) / (512.0 * 512.0), 0.15);
     }
-}
-
-TEST_F(ContentTest, FlaresFadeToBlackBeforeTheirSquaresEdge) {
     for (const char* name : {"cflare/FLARE.png", "sphereb/FLARE.png"}) {
         Pixels flare(name, root());
         const double n = flare.image.width;
