@@ -184,7 +184,7 @@ TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     EXPECT_GT(changes, 10u) << "the frames differ from one another";
 }
 
-TEST(Capture, AWriteThatFailsEndsTheCaptureNamingTheFile) {
+TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessage) {
     hlvtest::TempDataFolder folder;
     folder.writeScript({"FXTIME Flash 0 10000"});
     const fs::path root = folder.root(), frames = root / "frames";
@@ -209,6 +209,15 @@ TEST(Capture, AWriteThatFailsEndsTheCaptureNamingTheFile) {
     setenv("PATH", path.c_str(), 1);
     EXPECT_NE(0, noEncoder.status);
     EXPECT_NE(std::string::npos, noEncoder.error.find(options.videoPath)) << noEncoder.error;
+
+    // The program: usage on bad arguments, and the message of whatever
+    // stopped the show (here a missing picture) on stderr.
+    const std::string err = folder.root() + "err.txt";
+    EXPECT_EQ(2, exitStatus(kExe + " --fps nope 2>" + err));
+    EXPECT_NE(std::string::npos, readFile(err).find("usage:"));
+    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
+    EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " 2>" + err));
+    EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
 }
 
 TEST(Capture, BadArgumentsAreRefused) {
@@ -231,19 +240,6 @@ TEST(Capture, BadArgumentsAreRefused) {
     EXPECT_EQ((std::vector<uint64_t>{1919, 1081, 60000, 1001, 4, 10, 20, 3}),
               (std::vector<uint64_t>{uint64_t(o.width), uint64_t(o.height), o.fpsNum, o.fpsDen, uint64_t(o.samples), o.from,
                                      o.to.value_or(0), o.every}));
-}
-
-// The program: usage on bad arguments, and the message of whatever stopped
-// the show (here a missing picture) on stderr.
-TEST(Capture, ProgramExitsWithUsageOrTheShowsMessage) {
-    hlvtest::TempDataFolder folder;
-    const std::string err = folder.root() + "err.txt";
-    EXPECT_EQ(2, exitStatus(kExe + " --fps nope 2>" + err));
-    EXPECT_NE(std::string::npos, readFile(err).find("usage:"));
-
-    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
-    EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " 2>" + err));
-    EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
 }
 
 }  // namespace
