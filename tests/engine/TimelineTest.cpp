@@ -73,11 +73,8 @@ TEST_F(TimelineTest, ScriptsFillTheTables) {
         {"INI_01\nFXTIME Null 0 10\n  XEND_01Y trailing\nMUSIC late.ogg\nFXTIME Flash 10 20\n", true, none,
          {"Null 0 10"}},
         {"INI_01\nFXTIME Null 0 10\nFXTIME Flash 10 20", true, none, {"Null 0 10", "Flash 10 20"}},
-        // Without the header, or with nothing after it, nothing is filled.
-        {"INI_01\nEND_01\n", true, none, {}},
-        {"", false, none, {}},
+        // Without the header first nothing is filled.
         {"MUSIC m.ogg\nINI_01\nFXTIME Null 0 10\nEND_01\n", false, none, {}},
-        {"ini_01\nMUSIC m.ogg\nEND_01\n", false, none, {}},
         // Unknown names and keywords are dropped; times read as atoi does.
         {"INI_01\nFXTIME tunnel 0 1000\nFXTIME Nope 0 1000\nfxtime Null 0 1000\nFXTIMES Null 0 1000\n"
          "MUSICA x.ogg\nFXTIME Tunnel 0 1000\nFXTIME Null abc 12xy\nFXTIME Flash -1 +5\nFXTIME Null 7\nEND_01\n",
