@@ -15,17 +15,15 @@
 namespace {
 
 using Log = std::vector<std::string>;
-Log* gLog = nullptr;   // what the effects and devices did, in order
-void note(const std::string& s) { gLog->push_back(s); }
+Log gLog;   // what the effects and devices did in the last show, in order
 
 struct RecordingEffect : IEffect {
-    explicit RecordingEffect(const char* name) : IEffect(name) {}
-    void render(uint32_t t, uint32_t delta) override {
-        note(std::string(name) + ".render(" + std::to_string(t) + "," + std::to_string(delta) + ")");
-    }
-    void start() override { note(std::string(name) + ".start"); }
-    void init() override { note(std::string(name) + ".init"); }
-    void release() override { note(std::string(name) + ".release"); }
+    using IEffect::IEffect;
+    void render(uint32_t t, uint32_t delta) override { note(".render(" + std::to_string(t) + "," + std::to_string(delta) + ")"); }
+    void start() override { note(".start"); }
+    void init() override { note(".init"); }
+    void release() override { note(".release"); }
+    void note(const std::string& what) { gLog.push_back(name + what); }
 };
 
 template <char Name>
@@ -45,22 +43,20 @@ struct Script : IDemoClock, IDisplay {
     std::function<void(Engine&, int frame)> events;
     std::function<void()> onPresent;
 
-    void startMusic(const char*) override { note("music.start"); }
+    void startMusic(const char*) override { gLog.push_back("music.start"); }
     uint32_t readClock() override { return times[std::min(next++, times.size() - 1)]; }
-    void stopSong() override { note("music.stop"); }
-    void closeMusic() override { note("music.close"); }
+    void stopSong() override { gLog.push_back("music.stop"); }
+    void closeMusic() override { gLog.push_back("music.close"); }
     bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, !refuseWindow && glOk; }
     void pollEvents(Engine& engine) override { if (events) events(engine, frames); }
     void presentFrame() override { if (onPresent) onPresent(); ++frames; }
-    void destroyContext() override { note("display.destroy"); }
+    void destroyContext() override { gLog.push_back("display.destroy"); }
 };
 
 class EngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { gLog = &log; }
-    void TearDown() override { gLog = nullptr; }
-
     int runShow(const std::vector<std::string>& lines, std::vector<uint32_t> times) {
+        gLog.clear();
         folder.writeScript(lines);
         files = std::make_unique<DataFileService>(folder.root());
         demo.files = files.get();
@@ -70,7 +66,6 @@ protected:
         return engine->run();
     }
 
-    Log log;
     hlvtest::HeadlessGl gl{32, 24};
     hlvtest::TempDataFolder folder;
     std::unique_ptr<DataFileService> files;
@@ -102,9 +97,8 @@ TEST_F(EngineTest, ScheduleTraces) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script.back());
-        log.clear();
         EXPECT_EQ(0, runShow(c.script, c.times));
-        EXPECT_EQ(Log(std::find(log.begin(), log.end(), "music.start") + 1, log.end()), c.want);
+        EXPECT_EQ(Log(std::find(gLog.begin(), gLog.end(), "music.start") + 1, gLog.end()), c.want);
     }
 }
 
@@ -121,7 +115,7 @@ TEST_F(EngineTest, ACutResetsTheSharedAngles) {
 TEST_F(EngineTest, RefusedWindowStopsBeforeAnyEffect) {
     script.refuseWindow = true;
     EXPECT_EQ(255, runShow({"FXTIME A 0 1000"}, {0}));
-    EXPECT_TRUE(script.windowAsked && log.empty());
+    EXPECT_TRUE(script.windowAsked && gLog.empty());
 }
 
 TEST_F(EngineTest, EffectScheduledThriceIsInitialisedAndReleasedOnce) {
@@ -130,7 +124,7 @@ TEST_F(EngineTest, EffectScheduledThriceIsInitialisedAndReleasedOnce) {
     script.events = [&](Engine& e, int) { if (!e.cursor()) progress.push_back(e.loadProgress); };
     runShow({"FXTIME A 0 10", "FXTIME B 10 20", "FXTIME A 20 30", "FXTIME A 30 40"}, {100});
     for (const char* call : {"A.init", "A.release", "B.init"})
-        EXPECT_EQ(1, std::count(log.begin(), log.end(), call)) << call;
+        EXPECT_EQ(1, std::count(gLog.begin(), gLog.end(), call)) << call;
     // One poll before the pass, then one per distinct effect, the bar growing each time.
     ASSERT_EQ(3u, progress.size());
     EXPECT_TRUE(progress[0] < progress[1] && progress[1] < progress[2]);
@@ -142,13 +136,12 @@ TEST_F(EngineTest, EscapeOrCloseEndsTheShow) {
     HLV_REQUIRE_GL(gl);
     script.events = [](Engine& e, int frame) { if (frame == 1) e.onKeyDown(kKeyEscape); };
     runShow({"FXTIME A 0 1000", "FXTIME B 1000 2000", "FXTIME C 2000 3000"}, {0});
-    EXPECT_EQ(log, (Log{"A.init", "B.init", "C.init", "music.start", "music.close", "A.release",
+    EXPECT_EQ(gLog, (Log{"A.init", "B.init", "C.init", "music.start", "music.close", "A.release",
                         "B.release", "C.release", "display.destroy"}));
     EXPECT_EQ(0u, script.next) << "no show frame was rendered";
-    log.clear();
     script.events = [](Engine& e, int frame) { if (frame == 4) e.onDestroy(); };
     runShow({"FXTIME A 0 100000"}, {0, 10, 20, 30, 40});
-    EXPECT_EQ(2, std::count_if(log.begin(), log.end(), [](auto& s) { return s.rfind("A.render", 0) == 0; }));
+    EXPECT_EQ(2, std::count_if(gLog.begin(), gLog.end(), [](auto& s) { return s.rfind("A.render", 0) == 0; }));
 }
 
 }  // namespace

@@ -37,17 +37,14 @@ Outcome runShow(const TempDataFolder& folder, const std::string& args) {
 TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     TempDataFolder good, noData, noScript, lowerHeader, emptyScript, pictureScript, noRows, badArchive, badPicture,
         noPicture;
-    good.writeScript({"FXTIME Flash 0 200"});
+    for (TempDataFolder* f : {&good, &lowerHeader, &badArchive, &badPicture}) f->writeScript({"FXTIME Flash 0 200"});
     std::filesystem::remove_all(noData.root() + "data");
     noScript.write("other.txt", std::string("INI_01\n"));
-    lowerHeader.writeScript({"FXTIME Flash 0 200"});
     lowerHeader.write("hlv.txt", std::string("ini_01\nFXTIME Flash 0 200\nEND_01\n"));
     emptyScript.write("hlv.txt", std::string());
     pictureScript.write("hlv.txt", "\x89PNG" + std::string(40, 'x') + "\r\n\x1a\nINI_01\n");
     noRows.writeScript({"FXTIME flash 0 200", "FXTIME Tunel 0 200", "FXTIMES Flash 0 200"});
-    badArchive.writeScript({"FXTIME Flash 0 200"});
     badArchive.writeRoot("data.dat", {'n', 'o', 't', ' ', 'R', 'A', 'R'});
-    badPicture.writeScript({"FXTIME Flash 0 200"});
     badPicture.write("slot1.png", std::string("not a picture"));
     noPicture.writeScript({"FXTIME Final 0 200"});   // the effect asks for its picture while loading
 

@@ -95,9 +95,6 @@ TEST_F(TimelineTest, ScriptsFillTheTables) {
         EXPECT_EQ(names(), c.names);
         EXPECT_EQ(rows(), c.rows);
     }
-    schedule = Schedule{};
-    EXPECT_TRUE(loadScript(schedule, "missing.txt", files, registry)) << "a missing script is no error here";
-    EXPECT_EQ(schedule.scheduleCount, 0);
 }
 
 }  // namespace
