@@ -21,20 +21,16 @@ TEST(GlWindow, ClientAreaOfTheChosenSizeAndTheEventsThatQuit) {
     HLV_REQUIRE_GL(gl);
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    int w = 0, h = 0, depth = 0;
+    int w = 0, h = 0;
     SDL_GL_GetDrawableSize(gl.window().window(), &w, &h);
     EXPECT_EQ((std::vector<int>{viewport[2], viewport[3], w, h}), (std::vector<int>{123, 77, 123, 77}));
-    SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth);
-    EXPECT_GE(depth, 24);
 
     DemoContext demo;
     EffectRegistry registry{std::vector<EffectFactory>{}};
     WallClock clock;
-    SDL_Event space = {}, escape = {}, close = {};
-    space.type = escape.type = SDL_KEYDOWN;
+    SDL_Event space{SDL_KEYDOWN}, escape{SDL_KEYDOWN}, close{SDL_WINDOWEVENT};
     space.key.keysym.sym = SDLK_SPACE;
     escape.key.keysym.sym = SDLK_ESCAPE;
-    close.type = SDL_WINDOWEVENT;
     close.window.event = SDL_WINDOWEVENT_CLOSE;
     close.window.windowID = SDL_GetWindowID(gl.window().window());
     for (auto [event, quits] : {std::pair{space, false}, {escape, true}, {close, true}}) {
@@ -50,10 +46,8 @@ TEST(GlWindow, MultisampleProbeRecordsWhatItFoundAndTheWindowGetsIt) {
     GlWindow window;
     const int best = window.probeMultisample();
     EXPECT_TRUE(best == 0 || best == 2 || best == 4 || best == 8 || best == 16) << best;
-    for (int count : {0, 3, 2, 4, 8, 16}) {   // what lies below the best was not looked at
-        if (count < best && count != 0 && count != 3) continue;
-        EXPECT_EQ(window.lookupMultisampleFormat(count), count == best ? best : 0) << count;
-    }
+    EXPECT_EQ(window.lookupMultisampleFormat(best), best);
+    for (int count : {3, best * 2, 32}) EXPECT_EQ(window.lookupMultisampleFormat(count), 0) << count;
     if (!best) GTEST_SKIP() << "no multisampled format here";
     ASSERT_TRUE(window.createWindow("msaa", DisplayChoice{64, 48, 32, 60, best, false}));
     GLint samples = 0;

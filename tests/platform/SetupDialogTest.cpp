@@ -31,8 +31,10 @@ protected:
     DisplayModeList modes;
 };
 
-std::vector<std::string> texts(GtkWidget* list) {
-    std::vector<std::string> out;
+using Texts = std::vector<std::string>;
+
+Texts texts(GtkWidget* list) {
+    Texts out;
     GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(list));
     GtkTreeIter it;
     for (bool more = gtk_tree_model_get_iter_first(model, &it); more; more = gtk_tree_model_iter_next(model, &it)) {
@@ -81,33 +83,27 @@ TEST_F(SetupDialogTest, ListsPreviewAndDemoWritingTheChoice) {
     const PixelImage picture{2, 2, 3, pixels};
     SetupDialog dialog(modes, &picture, 8);
 
-    EXPECT_EQ(texts(dialog.resolutionList()), (std::vector<std::string>{"  800x600", "  1024x768", "  1280x960", "  1280x1024"}));
-    EXPECT_EQ(active(dialog.resolutionList()), 1) << "1024x768 is preselected";
-    EXPECT_EQ(texts(dialog.rateList()), (std::vector<std::string>{" 60", " 75", " 85"}));
-    EXPECT_EQ(active(dialog.rateList()), 0);
-    EXPECT_EQ(texts(dialog.samplesList()),
-              (std::vector<std::string>{"  Disabled", "  2 samples", "  4 samples", "  8 samples"}));
-    EXPECT_EQ(active(dialog.samplesList()), 0);
-    EXPECT_FALSE(gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowedCheck())));
+    EXPECT_EQ(texts(dialog.resolutionList()), (Texts{"  800x600", "  1024x768", "  1280x960", "  1280x1024"}));
+    EXPECT_EQ(texts(dialog.rateList()), (Texts{" 60", " 75", " 85"}));
+    EXPECT_EQ(texts(dialog.samplesList()), (Texts{"  Disabled", "  2 samples", "  4 samples", "  8 samples"}));
+    EXPECT_EQ((std::vector<int>{active(dialog.resolutionList()), active(dialog.rateList()), active(dialog.samplesList()),
+                                gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(dialog.windowedCheck()))}),
+              (std::vector<int>{1, 0, 0, 0})) << "1024x768 is preselected";
 
     GdkPixbuf* shown = gtk_image_get_pixbuf(GTK_IMAGE(dialog.preview()));
     ASSERT_NE(shown, nullptr);
-    ASSERT_EQ(gdk_pixbuf_get_width(shown), SetupDialog::kPreviewWidth);
-    ASSERT_EQ(gdk_pixbuf_get_height(shown), SetupDialog::kPreviewHeight);
+    ASSERT_EQ((std::vector<int>{gdk_pixbuf_get_width(shown), gdk_pixbuf_get_height(shown)}),
+              (std::vector<int>{SetupDialog::kPreviewWidth, SetupDialog::kPreviewHeight}));
     const guchar* px = gdk_pixbuf_get_pixels(shown);
     const int stride = gdk_pixbuf_get_rowstride(shown), n = gdk_pixbuf_get_n_channels(shown);
-    auto rgb = [&](int x, int y) {
-        const guchar* p = px + y * stride + x * n;
-        return std::vector<int>{p[0], p[1], p[2]};
-    };
+    auto rgb = [&](int x, int y) { const guchar* p = px + y * stride + x * n; return std::vector<int>{p[0], p[1], p[2]}; };
     EXPECT_EQ(rgb(0, 0), (std::vector<int>{200, 10, 20})) << "the picture's top row on top, in R G B";
     EXPECT_EQ(rgb(1, 1), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(rgb(511, 358), (std::vector<int>{63, 63, 63})) << "grey around it";
 
-
     gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.rateList()), 2);
     gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.resolutionList()), 2);
-    EXPECT_EQ(texts(dialog.rateList()), (std::vector<std::string>{" 50", " 60"}));
+    EXPECT_EQ(texts(dialog.rateList()), (Texts{" 50", " 60"}));
     EXPECT_EQ(active(dialog.rateList()), 0) << "the lowest rate of the new size";
     gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.rateList()), 1);
     gtk_combo_box_set_active(GTK_COMBO_BOX(dialog.samplesList()), 2);
@@ -118,7 +114,7 @@ TEST_F(SetupDialogTest, ListsPreviewAndDemoWritingTheChoice) {
     // No modes and no probe: the show still gets a window it can open.
     const DisplayModeList none;
     SetupDialog empty(none, nullptr, 0);
-    EXPECT_EQ(texts(empty.samplesList()), std::vector<std::string>{"  Disabled"});
+    EXPECT_EQ(texts(empty.samplesList()), Texts{"  Disabled"});
     EXPECT_TRUE(texts(empty.rateList()).empty());
     gtk_button_clicked(GTK_BUTTON(empty.demoButton()));
     EXPECT_EQ(fields(empty.chosen()), (std::vector<int>{800, 600, 32, 60, 0, false}));
@@ -177,10 +173,8 @@ TEST(SetupDialog, SkippedWhereItCannotBeShown) {
     VirtualDisplay& x = VirtualDisplay::shared();
     HLV_REQUIRE_X(x);
     const std::string saved = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
-    for (const char* driver : {"offscreen", "dummy"}) {
-        setenv("SDL_VIDEODRIVER", driver, 1);
-        EXPECT_FALSE(setupDialogPossible()) << driver;
-    }
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    EXPECT_FALSE(setupDialogPossible());
     unsetenv("SDL_VIDEODRIVER");
     setenv("DISPLAY", x.name().c_str(), 1);
     EXPECT_TRUE(setupDialogPossible());
