@@ -120,52 +120,44 @@ TEST_F(SetupDialogTest, ListsPreviewAndDemoWritingTheChoice) {
     EXPECT_EQ(fields(empty.chosen()), (std::vector<int>{800, 600, 32, 60, 0, false}));
 }
 
-// Keys and closing the window decide once: Escape leaves, Tab moves the
-// focus, Enter presses the focused button (Demo from anywhere else) and space
-// ticks Windowed, which Demo then writes as a windowed choice.
-TEST_F(SetupDialogTest, KeysAndClosingDecideOnce) {
+// The dialog's own loop returns when the viewer decides, and only then; keys
+// and closing the window decide once: Escape leaves, Tab moves the focus,
+// Enter presses the focused button (Demo from anywhere else) and space ticks
+// Windowed, which Demo then writes as a windowed choice.  Die leaves the
+// choice alone.
+TEST_F(SetupDialogTest, RunWaitsForKeysAndClosingThatDecideOnce) {
     using O = SetupDialog::Outcome;
-    const struct {
+    struct Case {
         GtkWidget* (SetupDialog::*focus)() const;
         std::vector<guint> keys;   // none: the window is closed instead
         O want;
+        SetupDialog* dialog = nullptr;
+        int ticks = 0;   // of the dialog's loop; the viewer acts on the third
     } cases[] = {{&SetupDialog::samplesList, {GDK_KEY_Escape}, O::Die},
                  {&SetupDialog::demoButton, {GDK_KEY_Tab, GDK_KEY_Return}, O::Die},
                  {&SetupDialog::windowedCheck, {GDK_KEY_space, GDK_KEY_Return}, O::Demo},
                  {&SetupDialog::samplesList, {}, O::Die}};
-    for (const auto& c : cases) {
+    for (Case& c : cases) {
         SCOPED_TRACE(c.keys.empty() ? "close" : gdk_keyval_name(c.keys[0]));
         SetupDialog dialog(modes, nullptr, 0);
-        gtk_widget_show_all(dialog.window());
-        settle();
-        gtk_widget_grab_focus((dialog.*c.focus)());
-        settle();
-        for (guint key : c.keys) press(dialog, key);
-        if (c.keys.empty()) gtk_window_close(GTK_WINDOW(dialog.window())), settle();
-        ASSERT_EQ(dialog.outcome(), c.want);
-        EXPECT_FALSE(dialog.chosen().fullscreen);
+        c.dialog = &dialog;
+        g_timeout_add(50, [](gpointer data) -> gboolean {
+            Case& c = *static_cast<Case*>(data);
+            if (++c.ticks < 3) return G_SOURCE_CONTINUE;
+            EXPECT_EQ(c.dialog->outcome(), O::Pending);
+            gtk_widget_grab_focus((c.dialog->*c.focus)());
+            settle();
+            for (guint key : c.keys) press(*c.dialog, key);
+            if (c.keys.empty()) gtk_window_close(GTK_WINDOW(c.dialog->window()));
+            return G_SOURCE_REMOVE;
+        }, &c);
+        DisplayChoice choice;
+        const DisplayChoice want = c.want == O::Demo ? DisplayChoice{1024, 768, 32, 60, 0, false} : choice;
+        EXPECT_EQ(dialog.run(choice), c.want == O::Demo);
+        EXPECT_EQ(c.ticks, 3);
+        EXPECT_EQ(fields(choice), fields(want));
         gtk_button_clicked(GTK_BUTTON(c.want == O::Die ? dialog.demoButton() : dialog.dieButton()));
         EXPECT_EQ(dialog.outcome(), c.want) << "the first decision stands";
-    }
-}
-
-// The dialog's own loop returns when the viewer decides, and only then.
-TEST_F(SetupDialogTest, RunWaitsForTheViewer) {
-    for (bool demo : {true, false}) {
-        SetupDialog dialog(modes, nullptr, 0);
-        struct Press { SetupDialog* dialog; bool demo; int idles; } press{&dialog, demo, 0};   // idles: ticks before the click
-        g_timeout_add(50, [](gpointer data) -> gboolean {
-            auto* p = static_cast<Press*>(data);
-            if (++p->idles < 3) return G_SOURCE_CONTINUE;
-            EXPECT_EQ(p->dialog->outcome(), SetupDialog::Outcome::Pending);
-            gtk_button_clicked(GTK_BUTTON(p->demo ? p->dialog->demoButton() : p->dialog->dieButton()));
-            return G_SOURCE_REMOVE;
-        }, &press);
-        DisplayChoice choice;
-        EXPECT_EQ(dialog.run(choice), demo);
-        EXPECT_EQ(press.idles, 3);
-        EXPECT_EQ(choice.fullscreen, demo) << "Demo wrote the choice; Die left it alone";
-        EXPECT_EQ(choice.width, demo ? 1024 : 800);
     }
 }
 
