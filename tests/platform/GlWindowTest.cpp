@@ -29,10 +29,8 @@ TEST(GlWindow, ClientAreaOfTheChosenSizeAndTheEventsThatQuit) {
     EffectRegistry registry{std::vector<EffectFactory>{}};
     WallClock clock;
     SDL_Event space{SDL_KEYDOWN}, escape{SDL_KEYDOWN}, close{SDL_WINDOWEVENT};
-    space.key.keysym.sym = SDLK_SPACE;
-    escape.key.keysym.sym = SDLK_ESCAPE;
-    close.window.event = SDL_WINDOWEVENT_CLOSE;
-    close.window.windowID = SDL_GetWindowID(gl.window().window());
+    space.key.keysym.sym = SDLK_SPACE, escape.key.keysym.sym = SDLK_ESCAPE;
+    close.window.event = SDL_WINDOWEVENT_CLOSE, close.window.windowID = SDL_GetWindowID(gl.window().window());
     for (auto [event, quits] : {std::pair{space, false}, {escape, true}, {close, true}}) {
         Engine engine(demo, registry, clock, gl.window());
         SDL_PushEvent(&event);
@@ -56,11 +54,10 @@ TEST(GlWindow, MultisampleProbeRecordsWhatItFoundAndTheWindowGetsIt) {
     window.destroyContext();
 }
 
-// SDL_VIDEODRIVER for one test, and a reference on SDL's video so what the
+// SDL_VIDEODRIVER for a while, and a reference on SDL's video so what the
 // window leaves behind (mode, cursor) can still be looked at after teardown.
 struct VideoOn {
-    explicit VideoOn(const char* driver) {
-        if (const char* was = std::getenv("SDL_VIDEODRIVER")) saved = was;
+    explicit VideoOn(const char* driver) : saved(std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "") {
         setenv("SDL_VIDEODRIVER", driver, 1);
         up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     }
@@ -79,27 +76,25 @@ std::vector<int> screen() {   // width, height, cursor shown
     return {now.w, now.h, SDL_ShowCursor(SDL_QUERY)};
 }
 
-// The offscreen driver takes any mode, so the switch and the way back show.
-TEST(GlWindow, FullScreenSwitchesTheModeHidesTheCursorAndRestoresBoth) {
-    VideoOn video("offscreen");
-    ASSERT_TRUE(video.up) << SDL_GetError();
-    SDL_DisplayMode d{};
-    ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &d), 0);
-    GlWindow window;
-    ASSERT_TRUE(window.createWindow("full", fullScreen(d.w / 2, d.h / 2, d.refresh_rate)));
-    EXPECT_EQ(screen(), (std::vector<int>{d.w / 2, d.h / 2, SDL_DISABLE}));
-    window.destroyContext();
-    EXPECT_EQ(screen(), (std::vector<int>{d.w, d.h, SDL_ENABLE}));
-}
-
-// A real X server offers one mode; anything else must not be swapped for it.
-TEST(GlWindow, FullScreenRefusesAModeTheDisplayLacks) {
+// Full screen switches the mode, hides the cursor and restores both; the
+// offscreen driver takes any mode, so the switch and the way back show.  A
+// real X server offers one mode, and anything else must not be swapped for it.
+TEST(GlWindow, FullScreenSwitchesToAModeTheDisplayHasAndBack) {
+    {
+        VideoOn video("offscreen");
+        SDL_DisplayMode d{};
+        ASSERT_EQ(SDL_GetCurrentDisplayMode(0, &d), 0) << SDL_GetError();
+        GlWindow window;
+        ASSERT_TRUE(window.createWindow("full", fullScreen(d.w / 2, d.h / 2, d.refresh_rate)));
+        EXPECT_EQ(screen(), (std::vector<int>{d.w / 2, d.h / 2, SDL_DISABLE}));
+        window.destroyContext();
+        EXPECT_EQ(screen(), (std::vector<int>{d.w, d.h, SDL_ENABLE}));
+    }
     hlvtest::VirtualDisplay& x = hlvtest::VirtualDisplay::shared();
     HLV_REQUIRE_X(x);
     VideoOn video("x11");
-    ASSERT_TRUE(video.up) << SDL_GetError();
     const std::vector<ReportedMode> modes = sdlDisplayModes();
-    ASSERT_FALSE(modes.empty());
+    ASSERT_FALSE(modes.empty()) << SDL_GetError();
     const ReportedMode m = modes[0];
     for (const DisplayChoice& lacking : {fullScreen(m.width - 280, m.height - 14, m.refreshRate),
                                          fullScreen(m.width, m.height, m.refreshRate + 1)}) {
