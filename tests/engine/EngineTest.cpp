@@ -32,9 +32,8 @@ std::unique_ptr<IEffect> recording(DemoContext&) {
     return std::make_unique<RecordingEffect>(name);
 }
 
-// Clock and window in one: hands out the scripted times in turn, repeating the
-// last one, on a real offscreen context; the hooks inject events and look at
-// each presented frame.
+// Clock and window in one, on a real offscreen context: hands out the scripted times
+// in turn, repeating the last; the hooks inject events and look at each frame.
 struct Script : IDemoClock, IDisplay {
     std::vector<uint32_t> times;
     size_t next = 0;   // clock readings taken

@@ -1,7 +1,6 @@
 #include "engine/LoadingScreen.h"
 
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -34,9 +33,8 @@ protected:
     DataFileService         files{folder.root()};
 };
 
-// Each frame sets up its own matrices and leaves the stacks as it found them,
-// with the modelview current, whatever an effect's init left behind; the bar
-// keeps its left edge and grows to the right.
+// Whatever an effect's init left behind, each frame sets up its own matrices and
+// leaves the stacks as it found them, modelview current; the bar grows rightwards.
 TEST_F(LoadingScreenTest, BarGrowsFromItsLeftEdgeAndTheMatricesAreKept) {
     HLV_REQUIRE_GL(gl);
     const uint32_t back = solid("black.png", 3, 0x000000FFu), front = solid("clear.png", 4, 0xFF000000u);

@@ -1,6 +1,5 @@
-// The real program, run the way a viewer runs it: from the folder that holds
-// data/, on the offscreen video driver.  Its exit statuses and its one line
-// about content it cannot run from are what scripts around it rely on.
+// The real program, run from the folder that holds data/ on the offscreen driver: its
+// exit statuses and its one line about content it cannot run from are what scripts rely on.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -31,9 +30,8 @@ Outcome runShow(const TempDataFolder& folder, const std::string& args) {
     return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out.str(), errors.str()};
 }
 
-// Content the show cannot run from gets one line naming the file and the
-// problem and status 1; before the window opens that line is all there is
-// (the offscreen driver shows no window, so the lone line stands for it).
+// Content the show cannot run from gets one line naming the file and the problem and
+// status 1; before the window opens that line is all there is (offscreen shows no window).
 TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     TempDataFolder good, noData, noScript, lowerHeader, emptyScript, pictureScript, noRows, badArchive, badPicture,
         noPicture;
