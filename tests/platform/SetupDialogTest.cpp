@@ -37,25 +37,21 @@ Texts texts(GtkWidget* list) {
     Texts out;
     GtkTreeModel* model = gtk_combo_box_get_model(GTK_COMBO_BOX(list));
     GtkTreeIter it;
-    for (bool more = gtk_tree_model_get_iter_first(model, &it); more; more = gtk_tree_model_iter_next(model, &it)) {
-        gchar* text = nullptr;
-        gtk_tree_model_get(model, &it, 0, &text, -1);
-        out.push_back(text), g_free(text);
-    }
+    gchar* text = nullptr;
+    for (bool more = gtk_tree_model_get_iter_first(model, &it); more; more = gtk_tree_model_iter_next(model, &it))
+        gtk_tree_model_get(model, &it, 0, &text, -1), out.push_back(text), g_free(text);
     return out;
 }
 
 int active(GtkWidget* list) { return gtk_combo_box_get_active(GTK_COMBO_BOX(list)); }
 
-// Waits for the X server to catch up first, so a late map or focus event
-// cannot land after the next key.
+// Waits for the X server first, so a late map or focus event cannot land after the next key.
 void settle() {
     gdk_display_sync(gdk_display_get_default());
     while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
-// A key pressed and released, put through GTK's event handling as if the
-// X server had delivered it to the dialog.
+// A key pressed and released, put through GTK as if the X server had delivered it.
 void press(SetupDialog& dialog, guint key) {
     GdkWindow* window = gtk_widget_get_window(dialog.window());
     ASSERT_NE(window, nullptr) << "the dialog is not shown";
@@ -162,13 +158,12 @@ TEST_F(SetupDialogTest, RunWaitsForKeysAndClosingThatDecideOnce) {
 }
 
 TEST(SetupDialog, SkippedWhereItCannotBeShown) {
-    VirtualDisplay& x = VirtualDisplay::shared();
-    HLV_REQUIRE_X(x);
+    HLV_REQUIRE_X(VirtualDisplay::shared());
     const std::string saved = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     EXPECT_FALSE(setupDialogPossible());
     unsetenv("SDL_VIDEODRIVER");
-    setenv("DISPLAY", x.name().c_str(), 1);
+    setenv("DISPLAY", VirtualDisplay::shared().name().c_str(), 1);
     EXPECT_TRUE(setupDialogPossible());
     if (!saved.empty()) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
 }
