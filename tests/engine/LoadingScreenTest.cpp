@@ -27,10 +27,9 @@ protected:
         folder.writeSolidPicture(name, 8, 8, channels, rgba);
         return loadTexture(name, files);
     }
-
-    hlvtest::HeadlessGl     gl{kWidth, kHeight};
+    hlvtest::HeadlessGl gl{kWidth, kHeight};
     hlvtest::TempDataFolder folder;
-    DataFileService         files{folder.root()};
+    DataFileService files{folder.root()};
 };
 
 // Whatever an effect's init left behind, each frame sets up its own matrices and
@@ -68,7 +67,7 @@ TEST_F(LoadingScreenTest, BarGrowsFromItsLeftEdgeAndTheMatricesAreKept) {
     }
 }
 
-TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlphaTopRowUpOnceSlotZeroHasATexture) {
+TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlphaTopRowUp) {
     HLV_REQUIRE_GL(gl);
     std::vector<uint8_t> halves;   // upper half red, lower half blue
     for (int i = 0; i < 64; ++i)

@@ -34,11 +34,9 @@ std::vector<int16_t> decodeAll(MusicDecoder& decoder, int blockFrames = 777) {
 void expectRunningClock(MusicPlayer& player, std::chrono::milliseconds span, uint32_t atLeastMs) {
     const auto end = std::chrono::steady_clock::now() + span;
     uint32_t last = player.readClock();
-    while (std::chrono::steady_clock::now() < end) {
+    for (uint32_t now = last; std::chrono::steady_clock::now() < end; last = now) {
         std::this_thread::sleep_for(3ms);
-        const uint32_t now = player.readClock();
-        ASSERT_GE(now, last) << "the clock went back";
-        last = now;
+        ASSERT_GE(now = player.readClock(), last) << "the clock went back";
     }
     EXPECT_GE(last, atLeastMs);
     EXPECT_LT(last, 5000u);

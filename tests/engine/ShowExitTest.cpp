@@ -54,10 +54,10 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     const std::string script = "halvoren: script \"hlv.txt\": ";
     struct Case {
         const TempDataFolder* folder;
-        const char*           args;
-        int                   status;
-        std::string           said;     // looked for in stderr (stdout for --help and --version)
-        bool                  alone;    // and it is all that was said
+        const char* args;
+        int status;
+        std::string said;   // looked for in stderr (stdout for --help and --version); alone: all that was said
+        bool alone;
     } const cases[] = {
         {&good, "", 0, "", false},
         {&good, "--window --size 320x200 --samples 2", 0, "", false},

@@ -56,16 +56,12 @@ TEST(GlWindow, MultisampleProbeRecordsWhatItFoundAndTheWindowGetsIt) {
 // SDL_VIDEODRIVER for a while, and a reference on SDL's video so what the
 // window leaves behind (mode, cursor) can still be looked at after teardown.
 struct VideoOn {
-    explicit VideoOn(const char* driver) : saved(std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "") {
-        setenv("SDL_VIDEODRIVER", driver, 1);
-        up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-    }
+    std::string saved = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+    explicit VideoOn(const char* driver) { setenv("SDL_VIDEODRIVER", driver, 1), SDL_InitSubSystem(SDL_INIT_VIDEO); }
     ~VideoOn() {
-        if (up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         saved.empty() ? unsetenv("SDL_VIDEODRIVER") : setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     }
-    std::string saved;
-    bool up = false;
 };
 
 DisplayChoice fullScreen(int width, int height, int hz) { return {width, height, 32, hz, 0, true}; }

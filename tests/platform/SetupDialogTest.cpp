@@ -20,13 +20,10 @@ namespace {
 class SetupDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        VirtualDisplay& x = VirtualDisplay::shared();
-        HLV_REQUIRE_X(x);
-        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "GTK cannot open " << x.name();
-        // Two devices' modes, as the edge cases of the list need them.
+        HLV_REQUIRE_X(VirtualDisplay::shared());
+        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "GTK cannot open " << VirtualDisplay::shared().name();
         modes.enumerate({{1280, 1024, 32, 60}, {1024, 768, 32, 75}, {1024, 768, 32, 60}, {1280, 960, 32, 60},
-                         {1024, 768, 16, 70}, {1280, 960, 32, 50}, {1024, 768, 32, 85}, {1024, 768, 32, 60},
-                         {800, 600, 32, 72}});
+                         {1280, 960, 32, 50}, {1024, 768, 32, 85}, {800, 600, 32, 72}});
     }
     DisplayModeList modes;
 };
