@@ -42,12 +42,6 @@ void expectRunningClock(MusicPlayer& player, std::chrono::milliseconds span, uin
     EXPECT_LT(last, 5000u);
 }
 
-TEST(MusicMode, StreamExactlyForMp3OrOggInTheName) {
-    for (auto [name, mode] : {std::pair{"music/theme.mp3", MusicMode::Stream}, {"a.ogg.bak", MusicMode::Stream},
-                              {"theme.OGG", MusicMode::Module}, {"mp3.xm", MusicMode::Module}})
-        EXPECT_EQ(musicModeFor(name), mode) << name;
-}
-
 // Everything comes out at 44,100 Hz stereo, once, the first note on time; the
 // codec follows the bytes (an Ogg saved as ".mp3" plays).  An MP3's coder delay
 // is cut, or it would run some 1,100 frames long and late against the Ogg.  The
@@ -84,7 +78,12 @@ TEST(MusicDecoder, PlaysOnceAt44100StereoOnTimeWhateverTheBlockSize) {
     }
 }
 
-TEST(MusicDecoder, RefusesWhatIsNotMusicAndSaysWhy) {
+// The name picks the mode (stream exactly for "mp3" or "ogg" in it); the bytes pick
+// the codec, and what is not music is refused with a reason.
+TEST(MusicDecoder, ModeByNameCodecByBytesAndWhatIsNotMusicIsRefused) {
+    for (auto [name, mode] : {std::pair{"music/theme.mp3", MusicMode::Stream}, {"a.ogg.bak", MusicMode::Stream},
+                              {"theme.OGG", MusicMode::Module}, {"mp3.xm", MusicMode::Module}})
+        EXPECT_EQ(musicModeFor(name), mode) << name;
     const std::string junk = "this is plain text, not music at all; nothing here syncs or parses";
     const auto* bytes = reinterpret_cast<const uint8_t*>(junk.data());
     // The codec follows the bytes, not the name: one stream name and one module name cover both paths.
