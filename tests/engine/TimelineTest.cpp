@@ -14,39 +14,11 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class TimelineTest : public ::testing::Test {
-protected:
-    TimelineTest() {
-        for (const char* name : {"Null", "Tunnel", "Flash"}) registry.add(std::make_unique<IEffect>(name));
-    }
-
-    bool parse(const std::string& script) {
-        schedule = Schedule{};
-        folder.write("hlv.txt", script);
-        return loadScript(schedule, "hlv.txt", files, registry);
-    }
-
-    Texts names() const { return {schedule.musicName, schedule.imageSlots[0], schedule.imageSlots[1]}; }
-
-    // The filled rows as "name start end"; the row after them must end the schedule.
-    Texts rows() const {
-        Texts out;
-        for (int i = 0; i < schedule.scheduleCount; ++i) {
-            const TimelineEntry& e = schedule.entries[i];
-            out.push_back(std::string(e.effect ? e.effect->name : "?") + " " + std::to_string(e.start) + " " +
-                          std::to_string(e.end));
-        }
-        EXPECT_EQ(schedule.entries[schedule.scheduleCount].effect, nullptr) << "no terminator";
-        return out;
-    }
-
+TEST(Timeline, ScriptsFillTheTables) {
     hlvtest::TempDataFolder folder;
     DataFileService files{folder.root()};
     EffectRegistry registry{std::vector<EffectFactory>{}};
-    Schedule schedule;
-};
-
-TEST_F(TimelineTest, ScriptsFillTheTables) {
+    for (const char* name : {"Null", "Tunnel", "Flash"}) registry.add(std::make_unique<IEffect>(name));
     const std::string time31 = std::string(27, '0') + "1000", time32 = "0" + time31;
     const Texts none(3, "");
     std::string many = "INI_01\n";   // more rows than fit: the table keeps its terminator
@@ -91,9 +63,16 @@ TEST_F(TimelineTest, ScriptsFillTheTables) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script.substr(0, 200));
-        EXPECT_EQ(parse(c.script), c.accepted);
-        EXPECT_EQ(names(), c.names);
-        EXPECT_EQ(rows(), c.rows);
+        Schedule schedule;
+        folder.write("hlv.txt", c.script);
+        EXPECT_EQ(loadScript(schedule, "hlv.txt", files, registry), c.accepted);
+        EXPECT_EQ((Texts{schedule.musicName, schedule.imageSlots[0], schedule.imageSlots[1]}), c.names);
+        Texts rows;
+        for (const TimelineEntry* e = schedule.entries; e < schedule.entries + schedule.scheduleCount; ++e)
+            rows.push_back(std::string(e->effect ? e->effect->name : "?") + " " + std::to_string(e->start) + " " +
+                           std::to_string(e->end));
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(schedule.entries[schedule.scheduleCount].effect, nullptr) << "no terminator";
     }
 }
 
