@@ -21,21 +21,18 @@ bool near(const uint8_t* p, const int (&rgb)[3], int tolerance) {
     return true;
 }
 
-class LoadingScreenTest : public ::testing::Test {
-protected:
-    uint32_t solid(const char* name, int channels, uint32_t rgba) {
-        folder.writeSolidPicture(name, 8, 8, channels, rgba);
-        return loadTexture(name, files);
-    }
-    hlvtest::HeadlessGl gl{kWidth, kHeight};
-    hlvtest::TempDataFolder folder;
-    DataFileService files{folder.root()};
-};
-
 // Whatever an effect's init left behind, each frame sets up its own matrices and
 // leaves the stacks as it found them, modelview current; the bar grows rightwards.
-TEST_F(LoadingScreenTest, BarGrowsFromItsLeftEdgeAndTheMatricesAreKept) {
+// Slot 1 goes over slot 0 by its alpha, top row up, and blending is left off.
+TEST(LoadingScreen, BarPicturesAndTheMatricesKept) {
+    hlvtest::HeadlessGl gl{kWidth, kHeight};
     HLV_REQUIRE_GL(gl);
+    hlvtest::TempDataFolder folder;
+    DataFileService files{folder.root()};
+    auto solid = [&](const char* name, int channels, uint32_t rgba) {
+        folder.writeSolidPicture(name, 8, 8, channels, rgba);
+        return loadTexture(name, files);
+    };
     const uint32_t back = solid("black.png", 3, 0x000000FFu), front = solid("clear.png", 4, 0xFF000000u);
     glMatrixMode(GL_MODELVIEW);
     glTranslatef(0.5f, 0.25f, -2);
@@ -65,10 +62,7 @@ TEST_F(LoadingScreenTest, BarGrowsFromItsLeftEdgeAndTheMatricesAreKept) {
         EXPECT_GT(right, lastRight + 50);
         lastRight = right;
     }
-}
 
-TEST_F(LoadingScreenTest, SlotOneIsCompositedByItsAlphaTopRowUp) {
-    HLV_REQUIRE_GL(gl);
     std::vector<uint8_t> halves;   // upper half red, lower half blue
     for (int i = 0; i < 64; ++i)
         halves.insert(halves.end(), {uint8_t(i < 32 ? 200 : 40), 40, uint8_t(i < 32 ? 40 : 200)});
