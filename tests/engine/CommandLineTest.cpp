@@ -1,5 +1,4 @@
-// The command line: what each option writes and what it refuses (the real
-// program's answers are in ShowExitTest).
+// What each option writes and what it refuses (the program's answers are in ShowExitTest).
 #include <string>
 #include <vector>
 
@@ -24,9 +23,7 @@ TEST(CommandLine, OptionsWriteTheChoiceAndSayWhetherOneWasGiven) {
     EXPECT_TRUE(c.choiceGiven && c.sizeGiven && c.rateGiven && c.choice.fullscreen);
     EXPECT_EQ(numbers(), (std::vector<int>{1920, 1080, 75, 16}));
     ASSERT_TRUE(parse({"--samples", "0"}, c));
-    EXPECT_TRUE(c.choiceGiven && !c.choice.fullscreen && !c.sizeGiven && !c.rateGiven);
-    ASSERT_TRUE(parse({"--version", "--help"}, c));
-    EXPECT_TRUE(c.version && c.help && !c.choiceGiven);
+    EXPECT_TRUE(c.choiceGiven && !c.choice.fullscreen && !c.sizeGiven && !c.rateGiven) << "a new parse starts afresh";
 }
 
 TEST(CommandLine, BadInputIsRefusedNamingTheArgument) {

@@ -1,6 +1,5 @@
-// The real program, run the way a viewer runs it: from the folder that holds
-// data/, on the offscreen video driver.  Its exit statuses and its one line
-// about content it cannot run from are what scripts around it rely on.
+// The real program, run from the folder that holds data/ on the offscreen driver: its
+// exit statuses and its one line about content it cannot run from are what scripts rely on.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -31,23 +30,19 @@ Outcome runShow(const TempDataFolder& folder, const std::string& args) {
     return {raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out.str(), errors.str()};
 }
 
-// Content the show cannot run from gets one line naming the file and the
-// problem and status 1; before the window opens that line is all there is
-// (the offscreen driver shows no window, so the lone line stands for it).
+// Content the show cannot run from gets one line naming the file and the problem and
+// status 1; before the window opens that line is all there is (offscreen shows no window).
 TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     TempDataFolder good, noData, noScript, lowerHeader, emptyScript, pictureScript, noRows, badArchive, badPicture,
         noPicture;
-    good.writeScript({"FXTIME Flash 0 200"});
+    for (TempDataFolder* f : {&good, &lowerHeader, &badArchive, &badPicture}) f->writeScript({"FXTIME Flash 0 200"});
     std::filesystem::remove_all(noData.root() + "data");
     noScript.write("other.txt", std::string("INI_01\n"));
-    lowerHeader.writeScript({"FXTIME Flash 0 200"});
     lowerHeader.write("hlv.txt", std::string("ini_01\nFXTIME Flash 0 200\nEND_01\n"));
     emptyScript.write("hlv.txt", std::string());
     pictureScript.write("hlv.txt", "\x89PNG" + std::string(40, 'x') + "\r\n\x1a\nINI_01\n");
     noRows.writeScript({"FXTIME flash 0 200", "FXTIME Tunel 0 200", "FXTIMES Flash 0 200"});
-    badArchive.writeScript({"FXTIME Flash 0 200"});
     badArchive.writeRoot("data.dat", {'n', 'o', 't', ' ', 'R', 'A', 'R'});
-    badPicture.writeScript({"FXTIME Flash 0 200"});
     badPicture.write("slot1.png", std::string("not a picture"));
     noPicture.writeScript({"FXTIME Final 0 200"});   // the effect asks for its picture while loading
 
@@ -59,10 +54,10 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     const std::string script = "halvoren: script \"hlv.txt\": ";
     struct Case {
         const TempDataFolder* folder;
-        const char*           args;
-        int                   status;
-        std::string           said;     // looked for in stderr (stdout for --help and --version)
-        bool                  alone;    // and it is all that was said
+        const char* args;
+        int status;
+        std::string said;   // looked for in stderr (stdout for --help and --version); alone: all that was said
+        bool alone;
     } const cases[] = {
         {&good, "", 0, "", false},
         {&good, "--window --size 320x200 --samples 2", 0, "", false},

@@ -63,10 +63,10 @@ int64_t tinyModFrames(int rows, int speed, int rate) {
     return int64_t(rows) * speed * rate * 5 / (2 * kModDefaultBpm);   // exact at 125 BPM and 44.1 kHz
 }
 
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, int silentFrames) {
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz) {
     std::vector<int16_t> out(size_t(frames) * channels, 0);
-    for (int f = silentFrames; f < frames; ++f) {
-        const double phase = 2.0 * M_PI * hz * double(f - silentFrames) / rate;
+    for (int f = 0; f < frames; ++f) {
+        const double phase = 2.0 * M_PI * hz * double(f) / rate;
         const auto v = int16_t(std::lround(16384.0 * std::sin(phase)));
         for (int c = 0; c < channels; ++c) out[size_t(f) * channels + c] = v;
     }

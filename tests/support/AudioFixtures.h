@@ -15,9 +15,8 @@ std::vector<uint8_t> makeTinyMod(int rows, int speed);
 // Frames the module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
 int64_t tinyModFrames(int rows, int speed, int rate);
 
-// A `hz` sine at half scale, `frames` long, silent for the first
-// `silentFrames`; interleaved 16-bit, the same value in every channel.
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, int silentFrames = 0);
+// A `hz` sine at half scale, `frames` long; interleaved 16-bit, the same value in every channel.
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz);
 
 // Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
 std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
