@@ -23,7 +23,8 @@ bool near(const uint8_t* p, const int (&rgb)[3], int tolerance) {
 
 // Whatever an effect's init left behind, each frame sets up its own matrices and
 // leaves the stacks as it found them, modelview current; the bar grows rightwards.
-// Slot 1 goes over slot 0 by its alpha, top row up, and blending is left off.
+// Slot 1 goes over slot 0 by its alpha, top row up, and blending is left off;
+// with no slot 0 nothing is drawn.
 TEST(LoadingScreen, BarPicturesAndTheMatricesKept) {
     hlvtest::HeadlessGl gl{kWidth, kHeight};
     HLV_REQUIRE_GL(gl);
@@ -79,6 +80,13 @@ TEST(LoadingScreen, BarPicturesAndTheMatricesKept) {
     EXPECT_TRUE(near(at(kWidth / 2, kHeight / 4), {veiled(200), veiled(40), veiled(40)}, 2)) << "red on top";
     EXPECT_TRUE(near(at(kWidth / 2, kHeight * 3 / 4 - 40), {veiled(40), veiled(40), veiled(200)}, 2));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
+
+    // Before slot 0 has a texture nothing is drawn at all.
+    glClearColor(0.2f, 0.4f, 0.6f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawLoadingScreen(0, veil, -0.5f);
+    const std::vector<uint8_t> blank = gl.readPixels();
+    for (size_t i = 0; i < blank.size(); i += 4) ASSERT_TRUE(near(&blank[i], {51, 102, 153}, 1)) << "pixel " << i / 4;
 }
 
 }  // namespace
