@@ -61,6 +61,10 @@ Size claimedSize(ImageType type, const uint8_t* data, uint32_t size) {
                 if (data[at] != 0xFF) { ++at; continue; }   // libjpeg skips stray bytes too
                 const uint8_t marker = data[at + 1];
                 if (marker == 0xFF) { ++at; continue; }   // fill byte
+                // Markers without a length: libjpeg steps over them (and over
+                // FF 00) and reads on, so reading a length there would skip
+                // ahead, past the frame whose size matters.
+                if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) { at += 2; continue; }
                 if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
                     return at + 9 <= size ? Size{bigEndian16(data + at + 7), bigEndian16(data + at + 5)} : Size{};
                 if (marker == 0xDA || marker == 0xD9) return {};   // scan or end before any frame

@@ -122,6 +122,10 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     // libjpeg skips stray bytes between segments, so the size check must too.
     const Bytes stray = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', '[', '[', '[', 0xFF, 0xC0, 0, 17, 8,
                          0x2E, 0x70, 0x6E, 0x67, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
+    // Markers without a length (TEM, RST0, a stuffed FF 00) before the frame:
+    // read as lengths, they once hid a 189-megapixel frame from the check.
+    Bytes unsized = {0xFF, 0xD8, 0xFF, 0x01, 0xFF, 0xD0, 0xFF, 0x00};
+    unsized.insert(unsized.end(), stray.begin() + 11, stray.end());
     const std::string words = "this is not a picture at all, just words";
     const std::tuple<const char*, Bytes, const char*> cases[] = {
         {"tunnel/textura.png", {}, "not found"},   // the one file not written
@@ -133,7 +137,8 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
         {"png-inside.dat", encodePng(kWide, kHigh, 2, 8, kPicture), "not decodable"},   // no known extension: TGA
         {"huge.tga", tga(65535, 65535, 24), "too large (65535 x 65535"},
         {"wide.png", encodePng(100000, 1, 0, 8, Bytes(100000)), "too large (100000 x 1"},
-        {"stray.jpg", stray, "too large (28263 x 11888"}};
+        {"stray.jpg", stray, "too large (28263 x 11888"},
+        {"unsized-markers.jpg", unsized, "too large (28263 x 11888"}};
     TempDataFolder folder;
     DataFileService files(folder.root());
     for (const auto& [name, bytes, why] : cases) {
