@@ -6,6 +6,8 @@
 
 #include <SDL.h>
 
+#include "Version.h"
+#include "effects/ShowEffects.h"
 #include "engine/CommandLine.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command.version) {
-        std::printf("halvoren %s\n", HLV_VERSION);
+        std::printf("halvoren %s\n", halvorenVersion());
         return 0;
     }
 
@@ -99,7 +101,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         MusicPlayer clock(files);
-        Engine engine(demo, EffectRegistry::instance(), clock, window);
+        EffectRegistry registry(showEffects());
+        Engine engine(demo, registry, clock, window);
         return engine.run();
     } catch (const FatalError& failure) {
         window.destroyContext();   // the desktop mode and cursor come back before the message

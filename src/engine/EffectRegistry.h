@@ -12,12 +12,8 @@ using EffectFactory = std::unique_ptr<IEffect> (*)(DemoContext&);
 
 class EffectRegistry {
 public:
-    // The show's registry, created empty on first use.
-    static EffectRegistry& instance();
-
-    // A registry whose registerAll builds the show's effects; tests hand in
-    // their own table of recording effects instead.
-    EffectRegistry();
+    // The table comes from the caller: the show hands in showEffects() (the
+    // effects sit above the engine), tests their own recording effects.
     explicit EffectRegistry(std::vector<EffectFactory> order) : order_(std::move(order)) {}
 
     // Constructs every effect of the table in its order.

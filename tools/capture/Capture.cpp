@@ -19,6 +19,7 @@
 #include "FramePipeline.h"
 #include "FrameReadback.h"
 #include "WavWriter.h"
+#include "effects/ShowEffects.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "engine/MusicDecoder.h"
@@ -94,8 +95,8 @@ public:
         window_.destroyContext();
     }
 
-    void pollEvents(Engine& e) override {
-        if (!e.cursor()) return;
+    void pollEvents(IWindowEvents& e) override {
+        if (!engine->cursor()) return;
         // The frame about to be drawn is past the span: end the show before it.
         const uint32_t next = frameTimeMs(clock_.nextFrame(), options_.fpsNum, options_.fpsDen);
         if (options_.to && next >= *options_.to) e.onDestroy();
@@ -320,7 +321,7 @@ CaptureResult runCapture(const CaptureOptions& options) {
     demo.display.height = options.height;
     demo.display.samples = options.samples;
 
-    EffectRegistry registry;
+    EffectRegistry registry(showEffects());
     SimulatedClock clock(options.fpsNum, options.fpsDen);
     CaptureDisplay display(options, clock, result);
     Engine engine(demo, registry, clock, display);
