@@ -6,33 +6,16 @@
 
 #include "engine/DemoClock.h"
 #include "engine/DemoTypes.h"
+#include "engine/IDisplay.h"
 #include "engine/Timeline.h"
 
 class EffectRegistry;
-class Engine;
-
-// The window side of the loop: a real window, an offscreen one, or a test double.
-class IDisplay {
-public:
-    virtual ~IDisplay() = default;
-    // Makes the window and binds its GL context; false when that fails.
-    virtual bool createWindow(const char* title, const DisplayChoice& choice) = 0;
-    // Makes sure the GL entry points beyond 1.1 are there; the show ignores the answer.
-    virtual bool ensureGlew() { return true; }
-    // Delivers what the viewer did since the last call (Escape, window closed).
-    virtual void pollEvents(Engine& engine) = 0;
-    // The last step of every frame.
-    virtual void presentFrame() = 0;
-    // Restores the display mode and cursor, lets go of the GL context.
-    virtual void destroyContext() = 0;
-};
 
 constexpr uint32_t kShowEndMs = 168500;    // the show runs while the clock is not past this
 constexpr float kLoadProgressStart = -0.806f;   // bar's right end + 0.02, local units
 constexpr double kLoadProgressStep = 0.0822;    // per initialised effect, local units
-constexpr int kKeyEscape = 27;
 
-class Engine {
+class Engine : public IWindowEvents {
 public:
     Engine(DemoContext& demo, EffectRegistry& registry, IDemoClock& clock, IDisplay& display);
 
@@ -50,8 +33,8 @@ public:
     void releasePass();
 
     // Input, as the window delivers it.
-    void onKeyDown(int key) { if (key == kKeyEscape) quitRequested = true; }
-    void onDestroy() { quitRequested = true; }
+    void onKeyDown(int key) override { if (key == kKeyEscape) quitRequested = true; }
+    void onDestroy() override { quitRequested = true; }
 
     const TimelineEntry* cursor() const { return scheduleCursor; }
 

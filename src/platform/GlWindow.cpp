@@ -137,14 +137,14 @@ bool GlWindow::ensureGlew() {
     return true;
 }
 
-void GlWindow::pollEvents(Engine& engine) {
+void GlWindow::pollEvents(IWindowEvents& events) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_KEYDOWN) {
-            engine.onKeyDown(event.key.keysym.sym == SDLK_ESCAPE ? kKeyEscape : int(event.key.keysym.sym));
+            events.onKeyDown(event.key.keysym.sym == SDLK_ESCAPE ? kKeyEscape : int(event.key.keysym.sym));
         } else if (event.type == SDL_QUIT ||
                    (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            engine.onDestroy();
+            events.onDestroy();
         }
     }
 }

@@ -4,7 +4,7 @@
 
 #include <SDL.h>
 
-#include "engine/Engine.h"
+#include "engine/IDisplay.h"
 
 class GlWindow : public IDisplay {
 public:
@@ -19,7 +19,7 @@ public:
     bool createWindow(const char* title, const DisplayChoice& choice) override;
     // The multitexture entry points the effects call beyond GL 1.1.
     bool ensureGlew() override;
-    void pollEvents(Engine& engine) override;
+    void pollEvents(IWindowEvents& events) override;
     void presentFrame() override;
     void destroyContext() override;
 

@@ -39,6 +39,7 @@ struct Script : IDemoClock, IDisplay {
     size_t next = 0;   // clock readings taken
     int frames = 0;    // presented so far
     bool windowAsked = false, refuseWindow = false, glOk = false;
+    Engine* engine = nullptr;   // the one polling; the hooks look at its state
     std::function<void(Engine&, int frame)> events;
     std::function<void()> onPresent;
 
@@ -47,7 +48,7 @@ struct Script : IDemoClock, IDisplay {
     void stopSong() override { gLog.push_back("music.stop"); }
     void closeMusic() override { gLog.push_back("music.close"); }
     bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, !refuseWindow && glOk; }
-    void pollEvents(Engine& engine) override { if (events) events(engine, frames); }
+    void pollEvents(IWindowEvents&) override { if (events) events(*engine, frames); }
     void presentFrame() override { if (onPresent) onPresent(); ++frames; }
     void destroyContext() override { gLog.push_back("display.destroy"); }
 };
@@ -62,6 +63,7 @@ protected:
         registry = std::make_unique<EffectRegistry>(std::vector<EffectFactory>{recording<'A'>, recording<'B'>, recording<'C'>});
         script.times = std::move(times), script.next = 0, script.frames = 0, script.glOk = gl.ok();
         engine = std::make_unique<Engine>(demo, *registry, script, script);
+        script.engine = engine.get();
         return engine->run();
     }
 

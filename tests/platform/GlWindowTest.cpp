@@ -3,13 +3,13 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <epoxy/gl.h>
 
 #include "TestSupport.h"
 #include "VirtualDisplay.h"
-#include "engine/EffectRegistry.h"
 #include "platform/DisplayModeList.h"
 
 namespace {
@@ -25,17 +25,21 @@ TEST(GlWindow, ClientAreaOfTheChosenSizeAndTheEventsThatQuit) {
     SDL_GL_GetDrawableSize(gl.window().window(), &w, &h);
     EXPECT_EQ((std::vector<int>{viewport[2], viewport[3], w, h}), (std::vector<int>{123, 77, 123, 77}));
 
-    DemoContext demo;
-    EffectRegistry registry{std::vector<EffectFactory>{}};
-    WallClock clock;
+    struct Heard : IWindowEvents {
+        std::vector<int> keys;
+        int destroyed = 0;
+        void onKeyDown(int key) override { keys.push_back(key); }
+        void onDestroy() override { ++destroyed; }
+    };
     SDL_Event space{SDL_KEYDOWN}, escape{SDL_KEYDOWN}, close{SDL_WINDOWEVENT};
     space.key.keysym.sym = SDLK_SPACE, escape.key.keysym.sym = SDLK_ESCAPE;
     close.window.event = SDL_WINDOWEVENT_CLOSE, close.window.windowID = SDL_GetWindowID(gl.window().window());
-    for (auto [event, quits] : {std::pair{space, false}, {escape, true}, {close, true}}) {
-        Engine engine(demo, registry, clock, gl.window());
+    for (auto [event, key, destroyed] : {std::tuple{space, int(SDLK_SPACE), 0}, {escape, kKeyEscape, 0}, {close, 0, 1}}) {
+        Heard heard;
         SDL_PushEvent(&event);
-        gl.window().pollEvents(engine);
-        EXPECT_EQ(engine.quitRequested, quits) << event.type;
+        gl.window().pollEvents(heard);
+        EXPECT_EQ(heard.keys, key ? std::vector<int>{key} : std::vector<int>{}) << event.type;
+        EXPECT_EQ(heard.destroyed, destroyed) << event.type;
     }
 }
 

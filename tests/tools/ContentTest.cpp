@@ -63,7 +63,7 @@ struct Offline : IDemoClock, IDisplay {
     void startMusic(const char*) override {}
     void stopSong() override {}
     void closeMusic() override {}
-    void pollEvents(Engine&) override {}
+    void pollEvents(IWindowEvents&) override {}
     void presentFrame() override {}
     void destroyContext() override {}
 };
