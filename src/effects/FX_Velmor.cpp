@@ -71,11 +71,11 @@ void FX_Velmor::init() {
 
     camera_ = Camera{{0, 2, 0}, {0, 1, 0}, {0, 2.4f, 1}, 0.5f, 100.0f, 45.0f};
 
-    // A short map would leave the far hills flat and a long one is some other
-    // file: either way the landscape is not what the content means.
+    // A short map would leave the far hills flat.  Stored content may carry a
+    // longer file; the landscape reads only its first 512 x 512 bytes.
     std::unique_ptr<DataFile> map = demo_.files->find(kHeightMap);
     if (!map) throw FatalError(std::string("height map \"") + kHeightMap + "\": not found");
-    if (map->size() != kMapBytes)
+    if (map->size() < kMapBytes)
         throw FatalError(std::string("height map \"") + kHeightMap + "\": " + std::to_string(map->size()) +
                          " bytes, expected 512 x 512 = " + std::to_string(kMapBytes));
     map->read(heightMap_, kMapBytes, 1);
