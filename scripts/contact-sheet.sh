@@ -37,7 +37,7 @@ command -v ffmpeg >/dev/null 2>&1 || die "ffmpeg not found (scripts/packages.txt
 # missing or an older generator made it; a folder given in CONTENT is used
 # as it stands.
 if [ -z "${CONTENT:-}" ] && [ -x "$generator" ]; then
-    want=$("$generator" --version)
+    want=$("$generator" --content-version)
     have=$(cat "$content/.version" 2>/dev/null || true)
     if [ "$want" != "$have" ] || [ ! -f "$content/data/hlv.txt" ]; then
         rm -rf "$content/data"

@@ -25,7 +25,7 @@ cmake --build "$build"
 # The default content: regenerated when the generator's version changed.
 content="$root/content"
 if [[ -x "$build/tools/content/halvoren-content" ]]; then
-    want=$("$build/tools/content/halvoren-content" --version)
+    want=$("$build/tools/content/halvoren-content" --content-version)
     have=$(cat "$content/.version" 2>/dev/null || true)
     if [[ "$want" != "$have" || ! -f "$content/data/hlv.txt" ]]; then
         echo "setup: making the default content in $content"

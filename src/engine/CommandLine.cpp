@@ -34,13 +34,17 @@ bool parseSize(const char* text, int32_t& width, int32_t& height) {
 }  // namespace
 
 const char* const kUsage =
-    "usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]\n"
+    "Usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]\n"
+    "Plays the show: its music and, in step with it, the effects data/hlv.txt\n"
+    "schedules, read from data/ or data.dat in the folder it is started in.\n"
     "  --window       play in a window (the default size is 800x600)\n"
     "  --fullscreen   switch the display to the chosen mode (default: the desktop's)\n"
     "  --size WxH     window size or screen mode, e.g. 1280x720\n"
     "  --rate HZ      refresh rate of the screen mode (default: its lowest)\n"
     "  --samples N    multisampling: 0, 2, 4, 8 or 16\n"
-    "Any of these skips the setup dialog; without them the dialog asks.\n";
+    "Any of these skips the setup dialog; without them the dialog asks.\n"
+    "  --help         print this text\n"
+    "  --version      print the version\n";
 
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error) {
     out = CommandLine{};

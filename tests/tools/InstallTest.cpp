@@ -1,13 +1,17 @@
 // cmake --install into a throw-away prefix: the programs, the content the
 // show reads, and a launcher that desktop-file-validate accepts and that
-// names what was installed.
+// names what was installed.  The Debian package: what cpack makes of the
+// same install, looked at and run unpacked, never installed.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +25,19 @@ namespace fs = std::filesystem;
 namespace {
 
 int run(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
+
+std::string readText(const fs::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
+}
+
+// The command's exit status; its stdout and stderr together in *output.
+int capture(const std::string& command, const fs::path& log, std::string* output) {
+    const int status = run(command + " >'" + log.string() + "' 2>&1");
+    *output = readText(log);
+    return status;
+}
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }   // the paths here hold no quote
 
@@ -42,10 +59,14 @@ TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
     ASSERT_EQ(run("cmake --install " HLV_BINARY_DIR " --prefix " + quoted(prefix.string()) + " >" +
                   quoted(scratch.root() + "install.txt") + " 2>&1"), 0)
         << std::ifstream(scratch.root() + "install.txt").rdbuf();
-    for (const char* program : {"halvoren", "halvoren-content", "halvoren-capture"}) {
+    for (const char* program : {"halvoren", "halvoren-content", "halvoren-capture", "halvoren-pack"}) {
         const fs::path p = prefix / "bin" / program;
         EXPECT_TRUE(fs::is_regular_file(p) && (fs::status(p).permissions() & fs::perms::owner_exec) != fs::perms::none) << p;
     }
+
+    for (const char* page : {"man6/halvoren.6.gz", "man1/halvoren-capture.1.gz", "man1/halvoren-content.1.gz",
+                             "man1/halvoren-pack.1.gz"})
+        EXPECT_GT(fs::exists(prefix / "share/man" / page) ? fs::file_size(prefix / "share/man" / page) : 0, 200u) << page;
 
     const fs::path launcher = prefix / "share/applications/halvoren.desktop";
     ASSERT_EQ(run("command -v desktop-file-validate >/dev/null"), 0) << "desktop-file-validate is missing";
@@ -71,6 +92,70 @@ TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
               (std::vector<int>{gen::kIconSize, gen::kIconSize, 4}))
         << "a 128x128 theme icon, with its rounded corners clear";
     freeBlock(icon.pixels);
+}
+
+TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
+    hlvtest::TempDataFolder scratch;
+    const fs::path out = fs::path(scratch.root()) / "deb", log = fs::path(scratch.root()) / "log.txt";
+    std::string said;
+    ASSERT_EQ(capture("cd " HLV_BINARY_DIR " && cpack -G DEB -B " + quoted(out.string()), log, &said), 0) << said;
+    ASSERT_EQ(capture("dpkg --print-architecture", log, &said), 0) << said;
+    const std::string arch = said.substr(0, said.find('\n'));
+    const fs::path deb = out / ("halvoren_" HLV_PROJECT_VERSION "_" + arch + ".deb");
+    ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
+
+    // The control fields: the project's version, and the libraries found in
+    // the binaries, beside the fonts no binary names.
+    ASSERT_EQ(capture("dpkg-deb -f " + quoted(deb.string()) + " Package Version Architecture Section Depends", log,
+                      &said), 0) << said;
+    for (const std::string& field : std::vector<std::string>{"Package: halvoren\n", "Version: " HLV_PROJECT_VERSION "\n",
+                                                             "Architecture: " + arch + "\n", "Section: video\n"})
+        EXPECT_NE(said.find(field), std::string::npos) << field << " in\n" << said;
+    for (const char* dependency : {"fonts-liberation2", "libsdl2-2.0-0 (>=", "libc6 (>=", "libopenmpt0 (>="})
+        EXPECT_NE(said.find(dependency), std::string::npos) << dependency << " in\n" << said;
+
+    // Everything under /usr, nothing of the staging folder in a path.
+    ASSERT_EQ(capture("dpkg-deb -c " + quoted(deb.string()) + " | awk '{print $6}'", log, &said), 0) << said;
+    std::istringstream listing(said);
+    std::vector<std::string> files;
+    for (std::string line; std::getline(listing, line);) {
+        EXPECT_EQ(line.rfind("./usr/", 0) == 0 || line == "./", true) << line;
+        files.push_back(line);
+    }
+    for (const char* want : {"./usr/bin/halvoren", "./usr/bin/halvoren-capture", "./usr/bin/halvoren-content",
+                             "./usr/bin/halvoren-pack", "./usr/share/man/man6/halvoren.6.gz",
+                             "./usr/share/man/man1/halvoren-capture.1.gz", "./usr/share/man/man1/halvoren-content.1.gz",
+                             "./usr/share/man/man1/halvoren-pack.1.gz", "./usr/share/applications/halvoren.desktop",
+                             "./usr/share/icons/hicolor/128x128/apps/halvoren.png", "./usr/share/halvoren/data/hlv.txt",
+                             "./usr/share/doc/halvoren/copyright", "./usr/share/doc/halvoren/changelog.gz"})
+        EXPECT_NE(std::find(files.begin(), files.end(), want), files.end()) << want << " is not packed";
+
+    ASSERT_EQ(run("command -v lintian >/dev/null"), 0) << "lintian is missing";
+    EXPECT_EQ(capture("lintian --fail-on error " + quoted(deb.string()), log, &said), 0) << said;
+
+    const fs::path root = fs::path(scratch.root()) / "root";
+    ASSERT_EQ(capture("dpkg-deb -x " + quoted(deb.string()) + " " + quoted(root.string()), log, &said), 0) << said;
+    // The launcher names where the package puts things, not where cpack staged them.
+    std::map<std::string, std::string> entry = readEntry(root / "usr/share/applications/halvoren.desktop");
+    EXPECT_EQ(entry["Exec"], "\"/usr/bin/halvoren\"");
+    EXPECT_EQ(entry["Path"], "/usr/share/halvoren");
+
+    // One version text for every program, starting with the project's.
+    std::string version;
+    for (const char* program : {"halvoren", "halvoren-capture", "halvoren-content", "halvoren-pack"}) {
+        ASSERT_EQ(capture(quoted((root / "usr/bin" / program).string()) + " --version", log, &said), 0) << said;
+        const std::string prefix = std::string(program) + " " HLV_PROJECT_VERSION;
+        EXPECT_EQ(said.rfind(prefix, 0), 0u) << said;
+        if (version.empty()) version = said.substr(std::string(program).size());
+        EXPECT_EQ(said.substr(std::string(program).size()), version) << program;
+    }
+
+    // The unpacked capture tool plays the unpacked content: a few small frames.
+    const fs::path frames = fs::path(scratch.root()) / "frames";
+    EXPECT_EQ(capture(quoted((root / "usr/bin/halvoren-capture").string()) + " --dir " +
+                          quoted((root / "usr/share/halvoren").string()) + " --size 64x48 --fps 10 --to 300 --frames " +
+                          quoted(frames.string()), log, &said), 0) << said;
+    EXPECT_TRUE(fs::is_regular_file(frames / "frame-000002.png")) << said;
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 // halvoren-capture: the show rendered offline, frame by frame.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <unistd.h>
 
 #include "Capture.h"
+#include "Version.h"
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("halvoren-capture %s\n", halvorenVersion());
+        return 0;
+    }
     CaptureOptions options;
     std::string error;
     if (!parseCaptureArgs(argc, argv, options, error)) {

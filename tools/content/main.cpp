@@ -1,7 +1,5 @@
-// halvoren-content --out DIR [--pack]   writes the default content to DIR/data/
-//                                       (--pack: and all of DIR/data/ into DIR/data.dat)
-// halvoren-content --icon FILE          writes the desktop launcher's icon (PNG)
-// halvoren-content --version            prints the one line that names this content
+// halvoren-content: the show's default content, made from code.  kUsage is
+// also the source of the manual page.
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -11,11 +9,25 @@
 #include "Content.h"
 #include "Icon.h"
 #include "RarWriter.h"
+#include "Version.h"
 
 namespace {
 
+const char* const kUsage =
+    "Usage: halvoren-content --out DIR [--pack]\n"
+    "  or:  halvoren-content --icon FILE\n"
+    "  or:  halvoren-content --content-version | --help | --version\n"
+    "Writes the default content of the show, the same bytes on every machine.\n"
+    "  --out DIR           write every file the show reads to DIR/data/\n"
+    "  --pack              also pack all of DIR/data/ into the archive DIR/data.dat\n"
+    "  --icon FILE         write the desktop launcher's icon, a 128x128 PNG\n"
+    "  --content-version   print the one line that names this content: it changes\n"
+    "                      whenever the files written would\n"
+    "  --help              print this text\n"
+    "  --version           print the program's version\n";
+
 int usage() {
-    std::fprintf(stderr, "usage: halvoren-content --out DIR [--pack] | --icon FILE | --version\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -36,8 +48,16 @@ int writeIcon(const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (argc == 2 && std::strcmp(argv[1], "--content-version") == 0) {
         std::printf("%s\n", gen::contentVersion().c_str());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("halvoren-content %s\n", halvorenVersion());
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "--icon") == 0) return writeIcon(argv[2]);

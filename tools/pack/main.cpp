@@ -1,6 +1,5 @@
-// halvoren-pack create ARCHIVE DIR [--solid] [--store]   packs every file under DIR
-// halvoren-pack list ARCHIVE                              names, sizes, methods
-// halvoren-pack extract ARCHIVE NAME [OUT]                one file, through the show's reader
+// halvoren-pack: writes and reads the show's data archive.  kUsage is also
+// the source of the manual page.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,14 +7,26 @@
 #include <vector>
 
 #include "RarWriter.h"
+#include "Version.h"
 #include "resources/RarArchive.h"
 
 namespace {
 
 const char* const kUsage =
-    "usage: halvoren-pack create ARCHIVE DIR [--solid] [--store]\n"
-    "       halvoren-pack list ARCHIVE\n"
-    "       halvoren-pack extract ARCHIVE NAME [OUT]   (OUT defaults to the name's last part)\n";
+    "Usage: halvoren-pack create ARCHIVE DIR [--solid] [--store]\n"
+    "  or:  halvoren-pack list ARCHIVE\n"
+    "  or:  halvoren-pack extract ARCHIVE NAME [OUT]\n"
+    "  or:  halvoren-pack --help | --version\n"
+    "Writes and reads data.dat, the RAR 2.x archive the show reads beside data/.\n"
+    "  create    pack every regular file under DIR, named relative to it, sorted;\n"
+    "            each is compressed unless that would not make it smaller\n"
+    "  list      print each file's sizes, method, unpack version, CRC and name\n"
+    "  extract   write one file, read through the show's own reader, to OUT\n"
+    "            (by default the name's last part)\n"
+    "  --solid   compress the files as one stream\n"
+    "  --store   keep every file as it is\n"
+    "  --help    print this text\n"
+    "  --version print the program's version\n";
 
 int usage() {
     std::fputs(kUsage, stderr);
@@ -93,6 +104,14 @@ int extract(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("halvoren-pack %s\n", halvorenVersion());
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "create") == 0) return create(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "list") == 0) return list(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "extract") == 0) return extract(argc, argv);
