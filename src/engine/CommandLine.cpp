@@ -35,16 +35,20 @@ bool parseSize(const char* text, int32_t& width, int32_t& height) {
 
 const char* const kUsage =
     "usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]\n"
+    "       halvoren --check [DIR]\n"
     "  --window       play in a window (the default size is 800x600)\n"
     "  --fullscreen   switch the display to the chosen mode (default: the desktop's)\n"
     "  --size WxH     window size or screen mode, e.g. 1280x720\n"
     "  --rate HZ      refresh rate of the screen mode (default: its lowest)\n"
     "  --samples N    multisampling: 0, 2, 4, 8 or 16\n"
-    "Any of these skips the setup dialog; without them the dialog asks.\n";
+    "Any of these skips the setup dialog; without them the dialog asks.\n"
+    "  --check [DIR]  check the content in DIR (default: here) without playing it:\n"
+    "                 one line per problem, status 0 only when there is none\n";
 
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error) {
     out = CommandLine{};
     bool window = false, fullscreen = false;
+    std::string firstChoice;   // the first display option, for the message when --check is given too
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return false;
@@ -54,6 +58,11 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
         const bool takesValue = arg == "--size" || arg == "--rate" || arg == "--samples";
         const char* value = takesValue && i + 1 < argc ? argv[++i] : nullptr;
         if (takesValue && !value) return fail(arg + " needs a value");
+        if (arg == "--check") {
+            out.check = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') out.checkFolder = argv[++i];
+            continue;
+        }
         if (arg == "--help") {
             out.help = true;
         } else if (arg == "--version") {
@@ -80,9 +89,13 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
         } else {
             return fail(arg + ": unknown option");
         }
-        out.choiceGiven = out.choiceGiven || (arg != "--help" && arg != "--version");
+        if (arg != "--help" && arg != "--version" && !out.choiceGiven) {
+            out.choiceGiven = true;
+            firstChoice = arg;
+        }
     }
     if (window && fullscreen) return fail("--window and --fullscreen exclude each other");
+    if (out.check && out.choiceGiven) return fail(firstChoice + " with --check: the check opens no window");
     out.choice.fullscreen = fullscreen;
     return true;
 }
