@@ -68,7 +68,8 @@ int checkFolder(const std::string& folder) {
     if (problems.empty())
         std::fprintf(stderr, "halvoren: %s: no problems found\n", where);
     else
-        std::fprintf(stderr, "halvoren: %s: %zu problem%s found\n", where, problems.size(), problems.size() == 1 ? "" : "s");
+        std::fprintf(stderr, "halvoren: %s: %zu problem%s found\n", where, problems.size(),
+                     problems.size() == 1 ? "" : "s");
     return problems.empty() ? 0 : 1;
 }
 

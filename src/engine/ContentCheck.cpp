@@ -68,8 +68,8 @@ void checkRows(const Schedule& schedule, const ScriptNotes& notes, Problems& out
         const int line = notes.rowLines[i];
         const std::string what = std::string("FXTIME ") + row.effect->name + ": ";
         if (row.end < row.start)
-            out.push_back({kScriptName, line, what + "ends at " + std::to_string(row.end) + " ms, before it starts at " +
-                                                  std::to_string(row.start) + " ms"});
+            out.push_back({kScriptName, line, what + "ends at " + std::to_string(row.end) +
+                                                  " ms, before it starts at " + std::to_string(row.start) + " ms"});
         if (reach[i] == RowReach::EndsBeforeFirst)
             out.push_back({kScriptName, line, what + "never drawn: the first row ends at 0 ms, so the first frame "
                                                      "already moves on"});
@@ -136,9 +136,10 @@ void checkMusic(const Schedule& schedule, const ScriptNotes& notes, DataFileServ
         if (got < kDecodeChunk) break;
     }
     if (frames >= needed) return;
-    const std::string until = endMs == kShowEndMs && schedule.entries[lastRow].end > kShowEndMs
-                                  ? "the show's end at " + clockText(endMs)
-                                  : clockText(endMs) + ", where line " + std::to_string(notes.rowLines[lastRow]) + " ends";
+    const bool showEnds = endMs == kShowEndMs && schedule.entries[lastRow].end > kShowEndMs;
+    const std::string until = showEnds ? "the show's end at " + clockText(endMs)
+                                       : clockText(endMs) + ", where line " +
+                                             std::to_string(notes.rowLines[lastRow]) + " ends";
     out.push_back({kScriptName, notes.musicLine, what + "lasts " + clockText(frames * 1000 / kMusicRate) +
                                                      ", but the show runs until " + until});
 }

@@ -54,6 +54,17 @@ int readInt(const char* s) {
     return int(v);
 }
 
+constexpr size_t kQuotedWord = 32;   // characters of a wrong header shown in the message
+
+// A word fit for one line of a message: a binary file's bytes come out as
+// '?', a long word cut short.
+std::string printable(const char* word) {
+    std::string shown;
+    for (const char* c = word; *c && shown.size() < kQuotedWord; ++c)
+        shown += (*c >= ' ' && *c <= '~') ? *c : '?';
+    return word[shown.size()] ? shown + "..." : shown;
+}
+
 void note(ScriptNotes* notes, int line, const std::string& message) {
     if (notes) notes->problems.push_back({line, message});
 }
@@ -72,9 +83,9 @@ bool plainTime(const char* word) {
 std::string unknownEffect(const char* name, const EffectRegistry& registry) {
     for (std::size_t i = 0; i < registry.size(); ++i)
         if (strcasecmp(registry.at(i)->name, name) == 0)
-            return std::string("unknown effect \"") + name + "\" (names are case-sensitive: \"" + registry.at(i)->name +
+            return "unknown effect \"" + printable(name) + "\" (names are case-sensitive: \"" + registry.at(i)->name +
                    "\"); the row is dropped";
-    return std::string("unknown effect \"") + name + "\"; the row is dropped";
+    return "unknown effect \"" + printable(name) + "\"; the row is dropped";
 }
 
 void parseFxTime(Schedule& schedule, const char* line, const EffectRegistry& registry, ScriptNotes* notes,
@@ -103,24 +114,13 @@ void parseFxTime(Schedule& schedule, const char* line, const EffectRegistry& reg
         for (const char* word : {startWord, endWord})
             if (!plainTime(word))
                 note(notes, lineNo, std::string("FXTIME ") + name + ": " + (word == startWord ? "start" : "end") +
-                                        (word[0] ? " \"" + std::string(word) + "\" is not" : " is missing, not") +
+                                        (word[0] ? " \"" + printable(word) + "\" is not" : " is missing, not") +
                                         " a whole number of milliseconds");
     }
     TimelineEntry& row = schedule.entries[schedule.scheduleCount++];
     row.effect = effect;
     row.start = uint32_t(readInt(startWord));
     row.end = uint32_t(readInt(endWord));
-}
-
-constexpr size_t kQuotedWord = 32;   // characters of a wrong header shown in the message
-
-// A word fit for one line of a message: a binary file's bytes come out as
-// '?', a long word cut short.
-std::string printable(const char* word) {
-    std::string shown;
-    for (const char* c = word; *c && shown.size() < kQuotedWord; ++c)
-        shown += (*c >= ' ' && *c <= '~') ? *c : '?';
-    return word[shown.size()] ? shown + "..." : shown;
 }
 
 [[noreturn]] void scriptFails(const char* scriptName, const std::string& why) {
@@ -135,7 +135,8 @@ std::string wrongHeader(const std::string& header) {
 // Why the show cannot run from a parsed script, first reason first.
 std::vector<std::string> unplayable(const Schedule& schedule) {
     std::vector<std::string> why;
-    if (schedule.scheduleCount == 0) why.push_back("no FXTIME row names a registered effect, so there is no show to run");
+    if (schedule.scheduleCount == 0)
+        why.push_back("no FXTIME row names a registered effect, so there is no show to run");
     for (int slot = 0; slot < 2; ++slot)
         if (schedule.imageSlots[slot][0] == '\0')
             why.push_back("loading-screen picture " + std::to_string(slot) + " is not named (LOADIMAGE " +
@@ -204,7 +205,8 @@ bool parse(Schedule& schedule, DataFile& script, const EffectRegistry& registry,
         } else if (std::strcmp(word, "FXTIME") == 0) {
             parseFxTime(schedule, line, registry, notes, lineNo);
         } else if (word[0] && word[0] != '#' && !std::strstr(word, "END_01")) {
-            note(notes, lineNo, "unknown keyword \"" + printable(word) + "\": the line is ignored (comments start with #)");
+            note(notes, lineNo,
+                 "unknown keyword \"" + printable(word) + "\": the line is ignored (comments start with #)");
         }
     }
     if (!std::strstr(word, "END_01")) note(notes, lineNo, "no END_01: the script ends without its end marker");
