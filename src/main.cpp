@@ -3,12 +3,14 @@
 // dialog's questions (see kUsage).
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <SDL.h>
 
 #include "Version.h"
 #include "effects/ShowEffects.h"
 #include "engine/CommandLine.h"
+#include "engine/ContentCheck.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "engine/MusicPlayer.h"
@@ -59,6 +61,20 @@ struct VideoHold {
     bool up;
 };
 
+// --check: the problems on stdout, one a line, so they can be piped; the
+// verdict on stderr.
+int checkFolder(const std::string& folder) {
+    const std::vector<ContentProblem> problems = checkContent(folder, showEffects());
+    for (const ContentProblem& problem : problems) std::printf("%s\n", formatProblem(problem).c_str());
+    const char* where = folder.empty() ? "." : folder.c_str();
+    if (problems.empty())
+        std::fprintf(stderr, "halvoren: %s: no problems found\n", where);
+    else
+        std::fprintf(stderr, "halvoren: %s: %zu problem%s found\n", where, problems.size(),
+                     problems.size() == 1 ? "" : "s");
+    return problems.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,6 +92,7 @@ int main(int argc, char** argv) {
         std::printf("halvoren %s\n", halvorenVersion());
         return 0;
     }
+    if (command.check) return checkFolder(command.checkFolder);
 
     const VideoHold video;
     DisplayModeList& modes = DisplayModeList::instance();

@@ -92,6 +92,8 @@ using namespace cflare;
 
 FX_CFlare::FX_CFlare(DemoContext& demo) : IEffect("CFlare"), demo_(demo) {}
 
+DataFileNeeds FX_CFlare::dataFiles() const { return withLayerSet(kLayerSet, {{kTextureName}}); }
+
 void FX_CFlare::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     for (int k = 0; k < kGrid; ++k) squares_[k] = float(k * k);

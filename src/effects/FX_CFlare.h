@@ -66,6 +66,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // The beat part of a frame at music time t: pulse steps turn the cube

@@ -78,6 +78,8 @@ uint32_t FX_Column::buildTube(const ColumnShape& s, uint32_t capacity, Vec3* ver
     return triangulateRings(vertices, normals, indices, layout);
 }
 
+DataFileNeeds FX_Column::dataFiles() const { return withLayerSet(kLayerSet, {{kTexture}}); }
+
 void FX_Column::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     capacity_ = kCapacity;

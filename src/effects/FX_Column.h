@@ -37,6 +37,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // The shape at music time t.

@@ -28,6 +28,8 @@ using namespace cubefloor;
 
 FX_CubeFloor::FX_CubeFloor(DemoContext& demo) : IEffect("CubeFloor"), demo_(demo) {}
 
+DataFileNeeds FX_CubeFloor::dataFiles() const { return withLayerSet(kLayerSet, {{kTextureName}}); }
+
 void FX_CubeFloor::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     for (float& h : heights_) h = 0.0f;

@@ -42,6 +42,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
 
     // The CPU part of a frame: the swing, the kicks (64 draws from the shared
     // generator when due) and the sinking.

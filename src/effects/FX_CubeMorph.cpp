@@ -99,6 +99,8 @@ using namespace cubemorph;
 
 FX_CubeMorph::FX_CubeMorph(DemoContext& demo) : IEffect("CubeMorph"), demo_(demo) {}
 
+DataFileNeeds FX_CubeMorph::dataFiles() const { return withLayerSet(kLayerSet, {{kTextureName}}); }
+
 void FX_CubeMorph::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     texture_ = loadTexture(kTextureName, *demo_.files);

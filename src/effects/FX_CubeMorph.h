@@ -77,6 +77,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
 
     // The beat part of a frame at music time t: pulse start and phase steps.
     void pulse(uint32_t time_ms);

@@ -9,6 +9,8 @@ namespace {
 constexpr const char* kPicture = "final.png";
 }  // namespace
 
+DataFileNeeds FX_Final::dataFiles() const { return {{kPicture}}; }
+
 void FX_Final::init() { texture_ = loadTexture(kPicture, *demo_.files); }
 
 void FX_Final::render(uint32_t, uint32_t) {

@@ -10,6 +10,7 @@ public:
     explicit FX_Final(DemoContext& demo) : IEffect("Final"), demo_(demo) {}
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
 
     uint32_t texture() const { return texture_; }
 

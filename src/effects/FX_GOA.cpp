@@ -97,6 +97,8 @@ void FX_GOA::sumWindows(const uint8_t* a, const uint8_t* b, const GoaWindows& w,
     }
 }
 
+DataFileNeeds FX_GOA::dataFiles() const { return {{kTexture}}; }
+
 void FX_GOA::init() {
     camera_ = Camera{{0, 0, 0}, {0, 1, 0}, {0, 10, -30}, 0.5f, 100.0f, 45.0f};
     heightField_ = static_cast<uint8_t*>(allocZeroed(kFieldBytes));

@@ -32,6 +32,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // Concentric rings of |128 sin(d / 20)| round row and column n/2 - 1,

@@ -33,6 +33,8 @@ float cosf64(float a) { return float(std::cos(double(a))); }
 
 FX_Lines::FX_Lines(DemoContext& demo) : IEffect("Lines"), demo_(demo) {}
 
+DataFileNeeds FX_Lines::dataFiles() const { return withLayerSet(kLayerSet); }
+
 void FX_Lines::init() {
     loadLayerSet(layers_, kLayerSet, *demo_.files);
     placeBars();

@@ -29,6 +29,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
 
     // Seeds the shared generator and draws every bar's offsets and first step.
     void placeBars();

@@ -518,6 +518,8 @@ using namespace metaballs;
 
 FX_Metaballs::FX_Metaballs(DemoContext& demo) : IEffect("Metaballs"), demo_(demo) {}
 
+DataFileNeeds FX_Metaballs::dataFiles() const { return withLayerSet(kLayerSet, {{kTextureName}}); }
+
 void FX_Metaballs::init() {
     texture_ = loadTexture(kTextureName, *demo_.files);
     loadLayerSet(layers_, kLayerSet, *demo_.files);

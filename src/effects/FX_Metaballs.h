@@ -85,6 +85,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // The per-frame motion without any drawing: rhythm, ball clock, angleY.

@@ -87,6 +87,8 @@ float FX_SphereBump::flareBrightness(uint32_t i, uint32_t indexCount, float c) {
     return c * kFlarePeak * std::fabs(std::sin(float(i) / float(indexCount) * 2.0f * kPi));
 }
 
+DataFileNeeds FX_SphereBump::dataFiles() const { return withLayerSet(kLayerSet, {{kFlareTexture}, {kTexture}}); }
+
 void FX_SphereBump::init() {
     release();   // a second init starts from fresh zeroed buffers, the first ones go back
     capacity_ = kCapacity;

@@ -36,6 +36,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // Rings, strip indices and summed normals (normals zero on entry, room for

@@ -82,6 +82,8 @@ KnotShape FX_TorusKnot::shape() const {
     return {float(p_), float(q_), phase_, radiusWaveFrequency_, tubeRadius_, lobeFrequency_};
 }
 
+DataFileNeeds FX_TorusKnot::dataFiles() const { return withLayerSet(kLayerSet, {{kTexture}}); }
+
 void FX_TorusKnot::init() {
     release();   // a second init starts from fresh zeroed buffers, the first ones go back
     loadLayerSet(layers_, kLayerSet, *demo_.files);

@@ -83,6 +83,8 @@ uint32_t FX_Tunnel::firstBand(float eyeZ) {
     return uint32_t(band);
 }
 
+DataFileNeeds FX_Tunnel::dataFiles() const { return {{kTexture}}; }
+
 void FX_Tunnel::init() {
     release();   // a second init starts from fresh zeroed buffers, the first ones go back
     capacity_ = kCapacity;

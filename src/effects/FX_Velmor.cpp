@@ -61,6 +61,8 @@ uint32_t FX_Velmor::buildMesh(const uint8_t* heightMap, Vec3* vertices, Vec3* no
 
 float FX_Velmor::heading(uint32_t t) { return float(t / 1000.0 * kDegreesPerSecond); }
 
+DataFileNeeds FX_Velmor::dataFiles() const { return {{kHeightMap, kMapBytes}, {kGroundTexture}, {kShineTexture}}; }
+
 void FX_Velmor::init() {
     release();   // a second init gives the first buffers back
     capacity_ = kCapacity;

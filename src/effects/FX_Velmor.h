@@ -24,6 +24,7 @@ public:
     void render(uint32_t time_ms, uint32_t delta_ms) override;
     void start() override;
     void init() override;
+    DataFileNeeds dataFiles() const override;
     void release() override;
 
     // Grid vertices sampled from a kMapBytes height map, then indices and

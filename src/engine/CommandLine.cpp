@@ -35,6 +35,7 @@ bool parseSize(const char* text, int32_t& width, int32_t& height) {
 
 const char* const kUsage =
     "Usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]\n"
+    "       halvoren --check [DIR]\n"
     "Plays the show: its music and, in step with it, the effects data/hlv.txt\n"
     "schedules, read from data/ or data.dat in the folder it is started in.\n"
     "  --window       play in a window (the default size is 800x600)\n"
@@ -43,12 +44,15 @@ const char* const kUsage =
     "  --rate HZ      refresh rate of the screen mode (default: its lowest)\n"
     "  --samples N    multisampling: 0, 2, 4, 8 or 16\n"
     "Any of these skips the setup dialog; without them the dialog asks.\n"
+    "  --check [DIR]  check the content in DIR (default: here) without playing it:\n"
+    "                 one line per problem, status 0 only when there is none\n"
     "  --help         print this text\n"
     "  --version      print the version\n";
 
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error) {
     out = CommandLine{};
     bool window = false, fullscreen = false;
+    std::string firstChoice;   // the first display option, for the message when --check is given too
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return false;
@@ -58,6 +62,11 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
         const bool takesValue = arg == "--size" || arg == "--rate" || arg == "--samples";
         const char* value = takesValue && i + 1 < argc ? argv[++i] : nullptr;
         if (takesValue && !value) return fail(arg + " needs a value");
+        if (arg == "--check") {
+            out.check = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') out.checkFolder = argv[++i];
+            continue;
+        }
         if (arg == "--help") {
             out.help = true;
         } else if (arg == "--version") {
@@ -84,9 +93,13 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
         } else {
             return fail(arg + ": unknown option");
         }
-        out.choiceGiven = out.choiceGiven || (arg != "--help" && arg != "--version");
+        if (arg != "--help" && arg != "--version" && !out.choiceGiven) {
+            out.choiceGiven = true;
+            firstChoice = arg;
+        }
     }
     if (window && fullscreen) return fail("--window and --fullscreen exclude each other");
+    if (out.check && out.choiceGiven) return fail(firstChoice + " with --check: the check opens no window");
     out.choice.fullscreen = fullscreen;
     return true;
 }

@@ -1,4 +1,5 @@
 // halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]
+// halvoren --check [DIR]
 // Any of the choice options skips the setup dialog.
 #pragma once
 
@@ -13,10 +14,13 @@ struct CommandLine {
     bool rateGiven = false;            // --rate: otherwise full screen takes the mode's lowest rate
     bool help = false;
     bool version = false;
+    bool check = false;                // --check: look the content over instead of playing it
+    std::string checkFolder;           // the folder --check looks at; empty: the current one
 };
 
 extern const char* const kUsage;   // the usage text, ending in a newline
 
 // False, with the offending argument and the reason in *error, for an unknown
-// option, a missing or bad value, or --window together with --fullscreen.
+// option, a missing or bad value, --window together with --fullscreen, or
+// --check together with a choice option.
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error);

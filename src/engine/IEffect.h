@@ -4,6 +4,17 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
+
+// A content file an effect's init() reads.  Declared beside init, from the
+// same constants, so a content folder can be checked without the GL context
+// init needs.
+struct DataFileNeed {
+    std::string name;           // as asked of DataFileService
+    uint32_t    rawBytes = 0;   // 0: a picture that must decode; else raw bytes, at least this many
+};
+using DataFileNeeds = std::vector<DataFileNeed>;
 
 class IEffect {
 public:
@@ -24,6 +35,8 @@ public:
     virtual void init() {}
     // Gives back what init created; once, at shutdown.
     virtual void release() {}
+    // Every content file init() reads, in the order it reads them.
+    virtual DataFileNeeds dataFiles() const { return {}; }
 
     char name[16] = {};   // registered name the script uses, at most 15 characters
 };

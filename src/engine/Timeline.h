@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
+class DataFile;
 class DataFileService;
 class EffectRegistry;
 class IEffect;
@@ -23,6 +26,23 @@ struct Schedule {
     char musicName[kNameLength] = {};
     char imageSlots[2][kNameLength] = {};         // slot 0: background, slot 1: over it
 };
+
+// What the parse passes over without a word, with script line numbers (from
+// 1), for checking a script before it is shown.  The show never asks.
+struct ScriptNotes {
+    struct Note {
+        int         line;      // 0: the script as a whole
+        std::string message;
+    };
+    std::vector<Note> problems;                 // in script order
+    int rowLines[kScheduleRows] = {};           // line of each schedule row
+    int musicLine = 0;                          // line of the MUSIC that counted; 0: none
+    int imageSlotLines[2] = {};                 // line of the LOADIMAGE that filled each slot
+};
+
+// The parse of a script already in memory, exactly as loadScript does it,
+// with what it passes over noted.
+bool parseScript(Schedule& schedule, DataFile& script, const EffectRegistry& registry, ScriptNotes& notes);
 
 // Parses the script into schedule.  False when the first line is not the
 // "INI_01" header (then nothing is filled); true otherwise, including a script

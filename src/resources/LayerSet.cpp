@@ -1,6 +1,6 @@
 #include "resources/LayerSet.h"
 
-#include <cstdio>
+#include <string>
 
 #include <epoxy/gl.h>
 
@@ -31,6 +31,14 @@ void beginLayerFrame() {
     glColor3f(1, 1, 1);
 }
 
+// One name for loading and for declaring: a set is three pictures in this order.
+enum Layer { kMask, kForeground, kBackground, kLayers };
+constexpr const char* kLayerSuffix[kLayers] = {"mascara", "damunt", "fondo"};
+
+std::string layerPicture(int n, Layer layer) {
+    return "layers/" + std::to_string(n) + "_" + kLayerSuffix[layer] + ".png";
+}
+
 void endLayerFrame() {
     glPopAttrib();
     glMatrixMode(GL_MODELVIEW);
@@ -53,13 +61,14 @@ void drawScreenQuad() {
 }
 
 void loadLayerSet(LayerSet& set, int n, DataFileService& files) {
-    char name[260];
-    std::snprintf(name, sizeof name, "layers/%d_mascara.png", n);
-    set.mask = loadTexture(name, files);
-    std::snprintf(name, sizeof name, "layers/%d_damunt.png", n);
-    set.foreground = loadTexture(name, files);
-    std::snprintf(name, sizeof name, "layers/%d_fondo.png", n);
-    set.background = loadTexture(name, files);
+    set.mask = loadTexture(layerPicture(n, kMask).c_str(), files);
+    set.foreground = loadTexture(layerPicture(n, kForeground).c_str(), files);
+    set.background = loadTexture(layerPicture(n, kBackground).c_str(), files);
+}
+
+DataFileNeeds withLayerSet(int n, DataFileNeeds needs) {
+    for (int layer = 0; layer < kLayers; ++layer) needs.push_back({layerPicture(n, Layer(layer))});
+    return needs;
 }
 
 void drawBackground(const LayerSet& set) {

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "engine/IEffect.h"
+
 class DataFileService;
 
 struct LayerSet {
@@ -19,6 +21,9 @@ void drawScreenQuad();
 
 // Loads "layers/<n>_mascara.png", "layers/<n>_damunt.png", "layers/<n>_fondo.png".
 void loadLayerSet(LayerSet& set, int n, DataFileService& files);
+
+// needs with the three pictures loadLayerSet reads for set n added.
+DataFileNeeds withLayerSet(int n, DataFileNeeds needs = {});
 
 // The background over the whole viewport, blended as the caller left blending.
 void drawBackground(const LayerSet& set);

@@ -32,6 +32,7 @@ TEST(CommandLine, BadInputIsRefusedNamingTheArgument) {
         {"--size", "0x480"},   {"--size", "-640x480"}, {"--size", "640x480x32"}, {"--size", "99999x480"},
         {"--rate", "0"},       {"--rate", "60Hz"},  {"--rate", "99999999999999999999"},
         {"--samples", "3"},    {"--samples", ""},      {"--window", "--fullscreen"},
+        {"--check", "--window"}, {"--size", "640x480", "--check"},
     };
     for (const auto& args : bad) {
         CommandLine c;

@@ -25,6 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         loadShowScript(*schedule, "hlv.txt", files, *registry);
     } catch (const FatalError&) {
     }
+    // The check's parse, noting line numbers, over the same text.
+    if (std::unique_ptr<DataFile> script = files.find("hlv.txt")) {
+        auto noted = std::make_unique<Schedule>();
+        auto notes = std::make_unique<ScriptNotes>();
+        parseScript(*noted, *script, *registry, *notes);
+        for (const ScriptNotes::Note& n : notes->problems)
+            if (n.line < 0 || uint64_t(n.line) > uint64_t(size) + 1) __builtin_trap();
+    }
     // Whatever the text, the tables stay terminated and in bounds.
     if (schedule->scheduleCount < 0 || schedule->scheduleCount >= kScheduleRows ||
         schedule->entries[schedule->scheduleCount].effect != nullptr ||
