@@ -317,7 +317,7 @@ CapturePlan planCapture(const CaptureOptions& o) {
     // No frame past the show's end is drawn, which also keeps indices small.
     const uint32_t endMs = std::min<uint32_t>(o.to.value_or(kShowEndMs + 1), kShowEndMs + 1);
     CapturePlan plan;
-    plan.spanFirst = uint32_t(firstFrameAt(o.from, o.fpsNum, o.fpsDen));
+    plan.spanFirst = uint32_t(firstFrameAt(std::min(o.from, endMs), o.fpsNum, o.fpsDen));
     plan.spanEnd = std::max(plan.spanFirst, uint32_t(firstFrameAt(endMs, o.fpsNum, o.fpsDen)));
     const uint64_t every = std::max<uint32_t>(o.every, 1);
     const uint64_t written = (plan.spanEnd - plan.spanFirst + every - 1) / every;
