@@ -80,7 +80,36 @@ void Engine::renderFrame() {
 }
 
 void Engine::renderShowFrame() {
-    const uint32_t t = clock_.readClock();
+    if (fastForwarding_) endFastForward();
+    showFrame(clock_.readClock());
+}
+
+void Engine::fastForwardFrame(uint32_t t) {
+    if (!scheduleCursor) return;
+    if (!fastForwarding_) {
+        // A clear ignores the viewport but not the scissor box.
+        glViewport(0, 0, 1, 1);
+        glScissor(0, 0, 1, 1);
+        glEnable(GL_SCISSOR_TEST);
+        fastForwarding_ = true;
+    }
+    showFrame(t);
+}
+
+void Engine::endFastForward() {
+    if (!fastForwarding_) return;
+    const DisplayChoice& full = demo_.display;
+    glViewport(0, 0, full.width, full.height);
+    glScissor(0, 0, full.width, full.height);   // GL's initial box: the window
+    glDisable(GL_SCISSOR_TEST);
+    fastForwarding_ = false;
+}
+
+void Engine::finishShowFrame() {
+    if (!fastForwarding_) display_.presentFrame();
+}
+
+void Engine::showFrame(uint32_t t) {
     const uint32_t delta = t - previousTime;   // unsigned: the first frame's delta is t
     previousTime = t;
 
@@ -97,7 +126,7 @@ void Engine::renderShowFrame() {
     }
     if (!scheduleCursor->effect || quitRequested) {
         quitRequested = true;
-        display_.presentFrame();
+        finishShowFrame();
         return;
     }
 
@@ -117,7 +146,7 @@ void Engine::renderShowFrame() {
             restartCurrent = true;
         }
     }
-    display_.presentFrame();
+    finishShowFrame();
 }
 
 void Engine::shutdown() {

@@ -38,6 +38,28 @@ public:
 
     const TimelineEntry* cursor() const { return scheduleCursor; }
 
+    // Fast-forward: brings the show to a music time quickly and exactly.
+    // Effects carry state from frame to frame (rhythm counters, pages, the
+    // shared random generator, the GL state one start() leaves to the next),
+    // so no frame may be skipped; but none reads back what it drew, so the
+    // frames before the one wanted can run with the rasteriser held to one
+    // pixel.  Used by the capture tool to start a span anywhere, and meant
+    // for a player that seeks.
+    //
+    // One show frame at music time t (ms), as renderFrame draws it with t
+    // from the clock: the same schedule walk, start() and render() calls and
+    // previousTime/delta bookkeeping, but drawn into a 1x1 viewport and
+    // scissor box and not presented.  The clock is not read; the caller
+    // hands out the times a full run would have read.  Nothing happens while
+    // the loading screen is up (no cursor yet).
+    void fastForwardFrame(uint32_t t);
+    // Puts the viewport back to the display choice's size and the scissor
+    // test off, as the window left them; from here on frames draw what they
+    // would have drawn without fast-forwarding.  renderFrame calls it by
+    // itself, so a presented frame is always full size.
+    void endFastForward();
+    bool fastForwarding() const { return fastForwarding_; }
+
     // Engine state, alive for the whole show.
     Schedule       schedule;
     bool           quitRequested = false;
@@ -51,6 +73,9 @@ public:
 private:
     void prepareShow();
     void renderShowFrame();
+    // One show frame at music time t; presented unless fast-forwarding.
+    void showFrame(uint32_t t);
+    void finishShowFrame();
     void shutdown();
     // Both passes visit each distinct scheduled effect once, in schedule order.
     template <class Visit> void forEachDistinctEffect(Visit visit);
@@ -60,4 +85,5 @@ private:
     IDemoClock&     clock_;
     IDisplay&       display_;
     bool            musicClosed_ = false;
+    bool            fastForwarding_ = false;   // viewport and scissor are 1x1
 };

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 
 #include "AudioFixtures.h"
 #include "Capture.h"
+#include "Content.h"
 #include "TestSupport.h"
 #include "engine/MusicDecoder.h"
 
@@ -51,6 +54,33 @@ std::string readFile(const fs::path& path) {
 }
 
 int exitStatus(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
+
+// What a command prints on stdout.
+std::string output(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// Every file of a folder, by name.
+std::map<std::string, std::string> files(const fs::path& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& f : fs::directory_iterator(dir)) out[f.path().filename().string()] = readFile(f.path());
+    return out;
+}
+
+// The default show, made once per test program: it takes a few seconds.
+const hlvtest::TempDataFolder& defaultShow() {
+    static hlvtest::TempDataFolder folder;
+    static std::string error;
+    static const bool made = gen::writeContent(folder.root(), &error);
+    EXPECT_TRUE(made) << error;
+    return folder;
+}
 
 std::string frameName(uint32_t k) { return "frame-" + std::string(6 - std::to_string(k).size(), '0') + std::to_string(k) + ".png"; }
 
@@ -112,21 +142,24 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSampleAndTheReportCount
     const Captured got = capture(options);
 
     // Frames whose time lies in [500, 1500): k = 15 (500 ms) to 44 (1466 ms);
-    // every frame before the span is rendered too.
+    // every frame before the span and between those written is fast-forwarded.
     std::vector<std::string> expected, files;
     for (uint32_t k = 15; k <= 44; k += 4) expected.push_back(frameName(k));
     for (const auto& f : fs::directory_iterator(frames)) files.push_back(f.path().filename().string());
     std::sort(files.begin(), files.end());
     EXPECT_EQ(expected, files);
     EXPECT_EQ(files.size(), got.timeOf.size()) << "frames handed on";
-    EXPECT_EQ((std::vector<uint32_t>{45, 15, 45}),
-              (std::vector<uint32_t>{got.result.framesRendered, got.result.firstFrame, got.result.endFrame}));
-    // The report counts every frame rendered, by the effect that drew it: Null up to 1000 ms (k = 30).
+    EXPECT_EQ((std::vector<uint32_t>{8, 45 - 8, 15, 45}),
+              (std::vector<uint32_t>{got.result.framesRendered, got.result.framesFastForwarded, got.result.firstFrame,
+                                     got.result.endFrame}));
+    // The report counts every frame drawn, by the effect that drew it: Null up
+    // to 1000 ms (k = 30), so 15 to 27 are Null's and 31 to 43 Flash's.
     std::map<std::string, uint32_t> drawn;
     for (const EffectTiming& e : got.result.effects) drawn[e.name] += e.frames;
-    EXPECT_EQ((std::vector<uint32_t>{15, 30}), (std::vector<uint32_t>{drawn["Flash"], drawn["Null"]}));
+    EXPECT_EQ((std::vector<uint32_t>{4, 4}), (std::vector<uint32_t>{drawn["Flash"], drawn["Null"]}));
     const std::string json = readFile(report);
-    for (const char* field : {"\"framesRendered\": 45", "{\"name\": \"Flash\", \"frames\": 15,"})
+    for (const char* field : {"\"framesRendered\": 8,", "\"framesFastForwarded\": 37,", "\"fastForwardMs\": ",
+                              "{\"name\": \"Flash\", \"frames\": 4,"})
         EXPECT_NE(std::string::npos, json.find(field)) << field;
 
     // The sound of the whole span, frames 15 to 44: samples 15 * 1470 to 45 * 1470.
@@ -218,28 +251,170 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
     EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " 2>" + err));
     EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
+
+    // A span past the show's end, by the clock or by a script that ends sooner.
+    EXPECT_EQ(2, exitStatus(kExe + " --from 168501 2>" + err));
+    EXPECT_NE(std::string::npos, readFile(err).find("past the show's end")) << readFile(err);
+    folder.writeScript({"FXTIME Flash 0 1000"});
+    EXPECT_EQ(2, exitStatus(kExe + " --dir " + folder.root() + " --size 48x36 --from 1500 2>" + err));
+    EXPECT_NE(std::string::npos, readFile(err).find("before the span starting at 1500 ms")) << readFile(err);
 }
 
-TEST(Capture, BadArgumentsAreRefused) {
-    const std::vector<std::vector<const char*>> bad = {
-        {"x", "--size", "0x10"}, {"x", "--size", "800"}, {"x", "--size", "800x-6"}, {"x", "--fps", "0"},
-        {"x", "--fps", "30/0"}, {"x", "--fps", "abc"}, {"x", "--samples", "3"}, {"x", "--every", "0"},
-        {"x", "--from", "500", "--to", "500"}, {"x", "--to", "-1"}, {"x", "--bogus", "1"}, {"x", "--dir"},
-        {"x", "--from", "99999999999"}};
-    CaptureOptions o;
-    std::string error;
-    for (const auto& args : bad) {
+// The rows of a show's script: effect name and window, in script order.
+struct Row { std::string effect; uint32_t start, end; };
+std::vector<Row> scriptRows(const std::string& root) {
+    std::istringstream script(readFile(fs::path(root) / "data" / "hlv.txt"));
+    std::vector<Row> rows;
+    for (std::string line; std::getline(script, line);) {
+        std::istringstream words(line);
+        std::string keyword;
+        Row r;
+        if (words >> keyword >> r.effect >> r.start >> r.end && keyword == "FXTIME") rows.push_back(r);
+    }
+    return rows;
+}
+
+// Effects carry state from frame to frame, so a frame drawn after a
+// fast-forward must be the frame of a full render: checked after every other
+// frame was fast-forwarded, in every row of the default show, and after long
+// fast-forwards into an effect, onto a cut and into a flash over a cut.
+TEST(Capture, FramesAfterAFastForwardAreTheFramesOfTheFullRenderThroughTheDefaultShow) {
+    const std::string root = defaultShow().root();
+    CaptureOptions options;
+    options.dir = root, options.width = 64, options.height = 48, options.fpsNum = 12;
+    options.fullRender = true;
+    const Captured full = capture(options);
+    ASSERT_EQ(full.result.framesRendered, full.pixels.size());
+    ASSERT_GT(full.result.endFrame, firstFrameAt(160000, 12, 1)) << "the whole show";
+
+    // Frames written 167 ms apart: every row's window holds one, flashes too.
+    options.fullRender = false;
+    options.every = 2;
+    const Captured alternate = capture(options);
+    EXPECT_EQ(full.result.framesRendered, alternate.result.framesRendered + alternate.result.framesFastForwarded);
+    for (const auto& [k, rgb] : alternate.pixels) EXPECT_TRUE(rgb == full.pixels.at(k)) << "frame " << k;
+    const std::vector<Row> rows = scriptRows(root);
+    for (const Row& row : rows)
+        EXPECT_TRUE(std::any_of(alternate.timeOf.begin(), alternate.timeOf.end(),
+                                [&](const auto& kt) { return kt.second > row.start && kt.second < row.end; }))
+            << row.effect << " " << row.start << " has no frame written";
+
+    const auto find = [&](const char* effect) { return *std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.effect == effect; }); };
+    const Row tunnel = find("Tunnel"), black = find("Null"), flash = find("Flash");
+    options.every = 1;
+    for (const uint32_t from : {(tunnel.start + tunnel.end) / 2, black.start, flash.start + 1}) {
+        options.from = from;
+        options.to = from + 400;
+        const Captured span = capture(options);
+        ASSERT_FALSE(span.pixels.empty());
+        EXPECT_EQ(span.pixels.begin()->first, span.result.framesFastForwarded);
+        for (const auto& [k, rgb] : span.pixels) EXPECT_TRUE(rgb == full.pixels.at(k)) << "from " << from << ", frame " << k;
+    }
+    // The cut is on the frame grid and the flash is drawn over the first frame.
+    EXPECT_EQ(black.start, frameTimeMs(firstFrameAt(black.start, 12, 1), 12, 1));
+    EXPECT_LT(frameTimeMs(firstFrameAt(flash.start + 1, 12, 1), 12, 1), flash.end);
+}
+
+// N segment runs write exactly the frames one run writes, whatever N and
+// --every; their videos join into one with the one run's frames, duration
+// and sound; and a segment whose run died is named by the join, which then
+// writes nothing.
+TEST(Capture, SegmentsWriteTheFramesOfOneRunAndTheirVideosJoinIntoItsVideo) {
+    hlvtest::TempDataFolder folder;
+    std::vector<uint8_t> gradient(64 * 64 * 3);
+    for (size_t i = 0; i < gradient.size(); ++i) gradient[i] = uint8_t(i * 7 / 3);
+    folder.writePicture("final.png", 64, 64, 3, gradient);
+    folder.writePicture("tunnel/textura.png", 64, 64, 3, gradient);
+    folder.write("tune.mod", hlvtest::makeTinyMod(64, 6));
+    folder.writeScript({"FXTIME Tunnel 0 1000", "FXTIME Final 1000 2000", "FXTIME Flash 950 1100"}, "tune.mod");
+    const fs::path root = folder.root();
+    const auto run = [&](uint32_t every, uint32_t i, uint32_t n, const fs::path& frames, const std::string& video = "",
+                         const std::string& audio = "") {
+        CaptureOptions options = at48x36(folder, 25);
+        options.from = 200, options.to = 1800, options.every = every, options.segment = i, options.segments = n;
+        options.framesDir = frames.string(), options.videoPath = video, options.audioPath = audio;
+        return runCapture(options);
+    };
+    const std::string oneVideo = (root / "one.mp4").string(), segVideo = (root / "seg.mp4").string();
+    ASSERT_EQ(0, run(1, 1, 1, root / "one-1", oneVideo, (root / "one.wav").string()).status);
+    ASSERT_EQ(0, run(3, 1, 1, root / "one-3").status);
+
+    // Segment 2 of 3 first dies with its video encoder: the join names it.
+    const fs::path bin = root / "bin";
+    fs::create_directories(bin);
+    std::ofstream(bin / "ffmpeg") << "#!/bin/sh\nexit 0\n";
+    fs::permissions(bin / "ffmpeg", fs::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin.string() + ":" + path).c_str(), 1);
+    EXPECT_NE(0, run(1, 2, 3, root / "dead", segVideo).status);
+    setenv("PATH", path.c_str(), 1);
+
+    const struct { uint32_t n, every; } cases[] = {{2, 1}, {3, 1}, {7, 3}};
+    for (const auto& c : cases) {
+        const fs::path frames = root / ("seg-" + std::to_string(c.n));
+        for (uint32_t i = 1; i <= c.n; ++i) {
+            if (c.n == 3 && i == 2) continue;   // died above
+            const bool video = c.n == 3;
+            EXPECT_EQ(0, run(c.every, i, c.n, frames, video ? segVideo : "", video && i == 1 ? (root / "seg.wav").string() : "")
+                             .status) << i << "/" << c.n;
+        }
+        if (c.n == 3) {
+            const std::string join = HLV_SOURCE_DIR "/scripts/join-segments.sh '" + segVideo + "' 3 '" + (root / "seg.wav").string() + "'";
+            EXPECT_NE(0, exitStatus(join + " 2>" + (root / "err.txt").string()));
+            EXPECT_NE(std::string::npos, readFile(root / "err.txt").find("segment-2-of-3")) << readFile(root / "err.txt");
+            EXPECT_FALSE(fs::exists(segVideo));
+            EXPECT_TRUE(fs::exists(segmentVideoPath(segVideo, 1, 3)) && fs::exists(segmentVideoPath(segVideo, 3, 3)));
+            EXPECT_EQ(0, run(1, 2, 3, frames, segVideo).status);
+            EXPECT_EQ(0, exitStatus(join + " >/dev/null"));
+        }
+        const std::map<std::string, std::string> one = files(root / ("one-" + std::to_string(c.every)));
+        EXPECT_EQ(one.size(), (1600u / 40 + c.every - 1) / c.every);
+        EXPECT_TRUE(one == files(frames)) << c.n << " segments";
+    }
+
+    // The join has the one run's frames and duration; its sound is the one run's WAV.
+    EXPECT_TRUE(readFile(root / "one.wav") == readFile(root / "seg.wav"));
+    const auto probe = [&](const std::string& video) {
+        return output("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration "
+                      "-show_entries format=duration -of compact '" + video + "'");
+    };
+    const auto sound = [&](const std::string& video) { return output("ffmpeg -v error -i '" + video + "' -map 0:a -f md5 -"); };
+    EXPECT_NE(std::string::npos, probe(oneVideo).find("nb_read_frames=40")) << probe(oneVideo);
+    EXPECT_EQ(probe(oneVideo), probe(segVideo));
+    EXPECT_EQ(sound(oneVideo), sound(segVideo));
+    EXPECT_FALSE(sound(oneVideo).empty());
+}
+
+// Each refusal names what is wrong with the arguments.
+TEST(Capture, BadArgumentsAreRefusedSayingWhy) {
+    const std::vector<std::pair<std::vector<const char*>, const char*>> bad = {
+        {{"x", "--size", "0x10"}, "--size"}, {{"x", "--size", "800"}, "--size"}, {{"x", "--size", "800x-6"}, "--size"},
+        {{"x", "--fps", "0"}, "--fps"}, {{"x", "--fps", "30/0"}, "--fps"}, {{"x", "--fps", "abc"}, "--fps"},
+        {{"x", "--samples", "3"}, "--samples"}, {{"x", "--every", "0"}, "--every"},
+        {{"x", "--from", "500", "--to", "500"}, "--to must be after --from"}, {{"x", "--to", "-1"}, "--to"},
+        {{"x", "--bogus", "1"}, "unknown option --bogus"}, {{"x", "--dir"}, "--dir needs a value"},
+        {{"x", "--from", "99999999999"}, "--from"}, {{"x", "--from", "168501"}, "past the show's end"},
+        // At 1 fps the frames of [100, 900) would be at 0 and 1000 ms: none.
+        {{"x", "--fps", "1", "--from", "100", "--to", "900"}, "no frame of the span"},
+        {{"x", "--segment", "3"}, "--segment"}, {{"x", "--segment", "0/3"}, "from 1 to"},
+        {{"x", "--segment", "4/3"}, "from 1 to"},
+        // 168000 to 168500 ms at 20 fps: 11 frames, 4 of them written.
+        {{"x", "--fps", "20", "--from", "168000", "--every", "3", "--segment", "5/5"}, "only 4 frames"}};
+    for (const auto& [args, why] : bad) {
+        CaptureOptions o;
+        std::string error;
         EXPECT_FALSE(parseCaptureArgs(int(args.size()), args.data(), o, error)) << args[1];
-        EXPECT_FALSE(error.empty());
-        error.clear();
+        EXPECT_NE(std::string::npos, error.find(why)) << args[1] << ": " << error;
     }
     const std::vector<const char*> good = {"x", "--size", "1919x1081", "--fps", "60000/1001", "--samples", "4",
-                                           "--from", "10", "--to", "20", "--every", "3"};
-    o = CaptureOptions();
+                                           "--from", "10", "--to", "20000", "--every", "3", "--full-render",
+                                           "--segment", "2/7"};
+    CaptureOptions o;
+    std::string error;
     ASSERT_TRUE(parseCaptureArgs(int(good.size()), good.data(), o, error)) << error;
-    EXPECT_EQ((std::vector<uint64_t>{1919, 1081, 60000, 1001, 4, 10, 20, 3}),
+    EXPECT_EQ((std::vector<uint64_t>{1919, 1081, 60000, 1001, 4, 10, 20000, 3, 1, 2, 7}),
               (std::vector<uint64_t>{uint64_t(o.width), uint64_t(o.height), o.fpsNum, o.fpsDen, uint64_t(o.samples), o.from,
-                                     o.to.value_or(0), o.every}));
+                                     o.to.value_or(0), o.every, o.fullRender, o.segment, o.segments}));
 }
 
 }  // namespace

@@ -72,8 +72,8 @@ private:
 // Frames go to pictures, to the video encoder and to the report; nothing is shown.
 class CaptureDisplay : public IDisplay {
 public:
-    CaptureDisplay(const CaptureOptions& options, SimulatedClock& clock, CaptureResult& result)
-        : options_(options), clock_(clock), result_(result) {}
+    CaptureDisplay(const CaptureOptions& options, const CapturePlan& plan, SimulatedClock& clock, CaptureResult& result)
+        : options_(options), plan_(plan), clock_(clock), result_(result) {}
 
     Engine* engine = nullptr;
     FILE*   video = nullptr;             // ffmpeg's stdin while a video is made
@@ -97,11 +97,14 @@ public:
 
     void pollEvents(IWindowEvents& e) override {
         if (!engine->cursor()) return;
+        if (!started_) {
+            started_ = true;
+            showStart_ = SteadyClock::now();
+        }
+        if (!options_.fullRender) fastForward(*engine);
         // The frame about to be drawn is past the span: end the show before it.
-        const uint32_t next = frameTimeMs(clock_.nextFrame(), options_.fpsNum, options_.fpsDen);
-        if (options_.to && next >= *options_.to) e.onDestroy();
+        if (clock_.nextFrame() >= plan_.end) e.onDestroy();
         frameStart_ = SteadyClock::now();
-        if (result_.framesRendered == 0) showStart_ = frameStart_;
     }
 
     void presentFrame() override {
@@ -110,25 +113,50 @@ public:
     }
 
     double renderSeconds() const {
-        return result_.framesRendered ? std::chrono::duration<double>(lastFrameEnd_ - showStart_).count() : 0;
+        return result_.framesRendered + result_.framesFastForwarded
+                   ? std::chrono::duration<double>(lastFrameEnd_ - showStart_).count()
+                   : 0;
     }
     double readbackMs() const { return readbackMs_; }
     const std::string& readbackError() const { return readbackError_; }
 
 private:
+    bool writes(uint64_t k) const { return k >= plan_.first && (k - plan_.spanFirst) % options_.every == 0; }
+
+    // Every frame up to the next one written runs on the simulated clock
+    // with nothing drawn to speak of; the engine restores the full size
+    // at the frame that follows.
+    void fastForward(Engine& e) {
+        const SteadyClock::time_point start = SteadyClock::now();
+        uint32_t ran = 0;
+        for (uint64_t k = clock_.nextFrame(); k < plan_.end && !writes(k) && !e.quitRequested; k = clock_.nextFrame()) {
+            e.fastForwardFrame(clock_.readClock());
+            if (e.quitRequested) break;   // the show ended: that frame drew nothing
+            ++ran;
+            shown(k);
+        }
+        if (ran == 0) return;
+        result_.framesFastForwarded += ran;
+        result_.fastForwardMs += msSince(start);
+        lastFrameEnd_ = SteadyClock::now();
+    }
+
+    // The show ran frame k to the end (drawn or fast-forwarded).
+    void shown(uint64_t k) {
+        if (k < plan_.first) return;
+        if (result_.endFrame == 0) result_.firstFrame = uint32_t(k);
+        result_.endFrame = uint32_t(k + 1);
+    }
+
     void recordShowFrame() {
         glFinish();   // the frame's cost includes the rasteriser's work
         frameMs[engine->cursor()->effect].push_back(msSince(frameStart_));
         lastFrameEnd_ = SteadyClock::now();
 
         const uint32_t k = uint32_t(clock_.nextFrame() - 1);
-        const uint32_t t = frameTimeMs(k, options_.fpsNum, options_.fpsDen);
         ++result_.framesRendered;
-        if (t >= options_.from) {
-            if (result_.endFrame == 0) result_.firstFrame = k;
-            result_.endFrame = k + 1;
-            if ((k - result_.firstFrame) % options_.every == 0) writeFrame(k, t);
-        }
+        shown(k);
+        if (writes(k)) writeFrame(k, frameTimeMs(k, options_.fpsNum, options_.fpsDen));
         if (options_.progress) showProgress(k);
     }
 
@@ -175,23 +203,17 @@ private:
         const double elapsed = std::chrono::duration<double>(SteadyClock::now() - showStart_).count();
         if (elapsed - lastProgress_ < kProgressEverySec) return;
         lastProgress_ = elapsed;
-        const double fps = elapsed > 0 ? result_.framesRendered / elapsed : 0.0;
-        const uint64_t total = framesToRender();
+        const uint64_t done = result_.framesRendered + result_.framesFastForwarded;
+        const double fps = elapsed > 0 ? done / elapsed : 0.0;
+        const uint64_t total = plan_.end;
         const double left = fps > 0 && total > k ? double(total - k - 1) / fps : 0.0;
         std::printf("\rframe %6" PRIu32 "/%" PRIu64 "  written %6" PRIu32 "  %6.1f fps  %3d:%02d left ", k, total,
                     pipeline ? pipeline->framesDone() : result_.framesWritten, fps, int(left) / 60, int(left) % 60);
         std::fflush(stdout);
     }
 
-    // Frames of the show up to the span's end, or to the show's end: the
-    // schedule may run out sooner, so this is the most there can be.
-    uint64_t framesToRender() const {
-        const uint64_t endMs = options_.to ? std::min<uint64_t>(*options_.to, kShowEndMs + 1) : kShowEndMs + 1;
-        const uint64_t den = uint64_t(1000) * options_.fpsDen;
-        return (endMs * options_.fpsNum + den - 1) / den;
-    }
-
     const CaptureOptions& options_;
+    const CapturePlan&    plan_;
     SimulatedClock&       clock_;
     CaptureResult&        result_;
     GlWindow              window_;
@@ -201,6 +223,7 @@ private:
     std::string           readbackError_;
     SteadyClock::time_point frameStart_, showStart_, lastFrameEnd_;
     double                lastProgress_ = -1;
+    bool                  started_ = false;   // the first show frame has begun
 };
 
 bool programOnPath(const char* program) {
@@ -286,19 +309,49 @@ uint64_t frameSample(uint64_t k, uint32_t fpsNum, uint32_t fpsDen) {
     return k * uint64_t(kMusicRate) * fpsDen / fpsNum;
 }
 
+uint64_t firstFrameAt(uint32_t ms, uint32_t fpsNum, uint32_t fpsDen) {
+    const uint64_t den = uint64_t(1000) * fpsDen;
+    return (uint64_t(ms) * fpsNum + den - 1) / den;
+}
+
+CapturePlan planCapture(const CaptureOptions& o) {
+    // No frame past the show's end is drawn, which also keeps indices small.
+    const uint32_t endMs = std::min<uint32_t>(o.to.value_or(kShowEndMs + 1), kShowEndMs + 1);
+    CapturePlan plan;
+    plan.spanFirst = uint32_t(firstFrameAt(std::min(o.from, endMs), o.fpsNum, o.fpsDen));
+    plan.spanEnd = std::max(plan.spanFirst, uint32_t(firstFrameAt(endMs, o.fpsNum, o.fpsDen)));
+    const uint64_t every = std::max<uint32_t>(o.every, 1);
+    const uint64_t written = (plan.spanEnd - plan.spanFirst + every - 1) / every;
+    plan.written = uint32_t(written);
+    const uint64_t n = std::max<uint32_t>(o.segments, 1), i = std::clamp<uint64_t>(o.segment, 1, n);
+    plan.first = uint32_t(plan.spanFirst + written * (i - 1) / n * every);
+    plan.end = i == n ? plan.spanEnd : uint32_t(plan.spanFirst + written * i / n * every);
+    return plan;
+}
+
+std::string segmentVideoPath(const std::string& video, uint32_t i, uint32_t n) {
+    const size_t slash = video.rfind('/');
+    size_t dot = video.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1) dot = video.size();
+    return video.substr(0, dot) + ".segment-" + std::to_string(i) + "-of-" + std::to_string(n) + video.substr(dot);
+}
+
 CaptureResult runCapture(const CaptureOptions& options) {
     CaptureResult result;
+    const CapturePlan plan = planCapture(options);
+    const bool segmented = options.segments > 1;
     // Offscreen even when a display is there: a capture never opens a window.
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
 
-    std::string tempVideo;
+    std::string tempVideo, videoOut;
     if (!options.videoPath.empty()) {
         if (!programOnPath("ffmpeg")) {
             result.status = 1;
             result.error = "--video needs the ffmpeg program, which is not installed (apt-get install ffmpeg)";
             return result;
         }
-        tempVideo = options.videoPath + ".video.mkv";
+        videoOut = segmented ? segmentVideoPath(options.videoPath, options.segment, options.segments) : options.videoPath;
+        tempVideo = videoOut + ".video.mkv";
     }
     if (!options.framesDir.empty()) {
         std::error_code ec;
@@ -323,7 +376,7 @@ CaptureResult runCapture(const CaptureOptions& options) {
 
     EffectRegistry registry(showEffects());
     SimulatedClock clock(options.fpsNum, options.fpsDen);
-    CaptureDisplay display(options, clock, result);
+    CaptureDisplay display(options, plan, clock, result);
     Engine engine(demo, registry, clock, display);
     display.engine = &engine;
 
@@ -393,13 +446,26 @@ CaptureResult runCapture(const CaptureOptions& options) {
 
     result.renderSeconds = display.renderSeconds();
     result.effects = timings(registered, display.frameMs);
+    if (result.framesWritten == 0) {
+        std::error_code ec;
+        if (!tempVideo.empty()) fs::remove(tempVideo, ec);
+        result.status = 2;
+        result.error = "nothing to capture: the show ended at " + std::to_string(engine.previousTime) +
+                       " ms of music time, before the " + (segmented ? "segment" : "span") + " starting at " +
+                       std::to_string(frameTimeMs(plan.first, options.fpsNum, options.fpsDen)) + " ms";
+        return result;
+    }
 
-    const uint64_t firstSample = frameSample(result.firstFrame, options.fpsNum, options.fpsDen);
-    const uint64_t endSample = frameSample(result.endFrame, options.fpsNum, options.fpsDen);
+    // A segment's sound is the whole span's, so that any one run can make it
+    // for the join; its video stays silent.
+    const uint32_t soundFirst = segmented ? plan.spanFirst : result.firstFrame;
+    const uint32_t soundEnd = segmented ? plan.spanEnd : result.endFrame;
+    const uint64_t firstSample = frameSample(soundFirst, options.fpsNum, options.fpsDen);
+    const uint64_t endSample = frameSample(soundEnd, options.fpsNum, options.fpsDen);
     result.audioSamples = endSample - firstSample;
 
     std::string wavPath = options.audioPath;
-    if (wavPath.empty() && !tempVideo.empty()) wavPath = options.videoPath + ".audio.wav";
+    if (wavPath.empty() && !tempVideo.empty() && !segmented) wavPath = videoOut + ".audio.wav";
     if (!wavPath.empty()) {
         DataFileService music(root);
         music.init();
@@ -410,18 +476,31 @@ CaptureResult runCapture(const CaptureOptions& options) {
         }
     }
     if (!tempVideo.empty()) {
+        // A segment's file appears complete or not at all: the join takes a
+        // file that is there for a finished segment.
+        const fs::path out(videoOut);
+        std::string hidden(1, '.');
+        hidden += out.filename().string();
+        const std::string partial = (out.parent_path() / hidden).string();
         int muxed = -1;
         if (videoOk) {
-            const std::string command = "ffmpeg -loglevel error -y -i " + shellQuoted(tempVideo) + " -i " + shellQuoted(wavPath) +
-                                        " -c:v copy -c:a aac -b:a 192k " + shellQuoted(options.videoPath);
+            const std::string command =
+                "ffmpeg -loglevel error -y -i " + shellQuoted(tempVideo) +
+                (segmented ? " -c:v copy " + shellQuoted(partial)
+                           : " -i " + shellQuoted(wavPath) + " -c:v copy -c:a aac -b:a 192k " + shellQuoted(videoOut));
             muxed = std::system(command.c_str());
         }
         std::error_code ec;
         fs::remove(tempVideo, ec);
-        if (options.audioPath.empty()) fs::remove(wavPath, ec);
+        if (segmented && muxed == 0) {
+            fs::rename(partial, videoOut, ec);
+            if (ec) muxed = -1;
+        }
+        fs::remove(partial, ec);
+        if (options.audioPath.empty() && !wavPath.empty()) fs::remove(wavPath, ec);
         if (muxed != 0) {
             result.status = 1;
-            result.error = "ffmpeg could not encode " + options.videoPath;
+            result.error = "ffmpeg could not encode " + videoOut;
             return result;
         }
     }
@@ -446,10 +525,13 @@ std::string captureReportJson(const CaptureOptions& options, const CaptureResult
                   "  \"size\": [%d, %d],\n  \"fps\": \"%" PRIu32 "/%" PRIu32 "\",\n  \"samples\": %d,\n"
                   "  \"framesRendered\": %" PRIu32 ",\n  \"framesWritten\": %" PRIu32 ",\n"
                   "  \"firstFrame\": %" PRIu32 ",\n  \"endFrame\": %" PRIu32 ",\n"
+                  "  \"segment\": \"%" PRIu32 "/%" PRIu32 "\",\n"
+                  "  \"framesFastForwarded\": %" PRIu32 ",\n  \"fastForwardMs\": %.3f,\n"
                   "  \"loadingMs\": %.3f,\n  \"renderSeconds\": %.3f,\n"
                   "  \"readbackMs\": %.3f,\n  \"queueWaitMs\": %.3f,\n  \"effects\": [",
                   options.width, options.height, options.fpsNum, options.fpsDen, options.samples,
-                  result.framesRendered, result.framesWritten, result.firstFrame, result.endFrame, result.loadingMs,
+                  result.framesRendered, result.framesWritten, result.firstFrame, result.endFrame, options.segment,
+                  options.segments, result.framesFastForwarded, result.fastForwardMs, result.loadingMs,
                   result.renderSeconds, result.readbackMs, result.queueWaitMs);
     json += line;
     for (size_t i = 0; i < result.effects.size(); ++i) {

@@ -3,14 +3,18 @@
 #include <cstring>
 
 #include "Capture.h"
+#include "engine/Engine.h"
 
 const char* const kCaptureUsage =
     "usage: halvoren-capture [--dir DIR] [--size WxH] [--fps N|N/D] [--samples N]\n"
-    "                        [--from MS] [--to MS] [--every K]\n"
+    "                        [--from MS] [--to MS] [--every K] [--segment I/N] [--full-render]\n"
     "                        [--frames OUTDIR] [--video FILE] [--audio FILE.wav] [--report FILE.json]\n"
     "                        [--threads N]\n"
     "Renders the show frame by frame on a simulated music clock (frame k at k*1000/fps ms),\n"
-    "offscreen, and writes the frames of the span [--from, --to) of music time.\n";
+    "offscreen, and writes the frames of the span [--from, --to) of music time.  Frames not\n"
+    "written are run with almost nothing drawn (the same frames as drawing them all, which\n"
+    "--full-render does).  --segment I/N writes only the I-th of N equal parts of the span;\n"
+    "its video goes to FILE.segment-I-of-N.EXT, and --audio then holds the whole span.\n";
 
 namespace {
 
@@ -40,6 +44,17 @@ bool parseSize(const char* text, int& w, int& h) {
     return true;
 }
 
+bool parseSegment(const char* text, uint32_t& i, uint32_t& n) {
+    const char* slash = std::strchr(text, '/');
+    if (!slash) return false;
+    std::string first(text, slash);
+    uint64_t a = 0, b = 0;
+    if (!parseNumber(first.c_str(), 0, UINT32_MAX, a) || !parseNumber(slash + 1, 0, UINT32_MAX, b)) return false;
+    i = uint32_t(a);
+    n = uint32_t(b);
+    return true;
+}
+
 bool parseFps(const char* text, uint32_t& num, uint32_t& den) {
     uint64_t a = 0, b = 1;
     const char* slash = std::strchr(text, '/');
@@ -65,6 +80,10 @@ bool parseCaptureArgs(int argc, const char* const* argv, CaptureOptions& o, std:
             error = "help";
             return false;
         }
+        if (flag == "--full-render") {
+            o.fullRender = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             error = flag + " needs a value";
             return false;
@@ -87,6 +106,8 @@ bool parseCaptureArgs(int argc, const char* const* argv, CaptureOptions& o, std:
         } else if (flag == "--every") {
             ok = parseNumber(value, 1, UINT32_MAX, n);
             o.every = uint32_t(n);
+        } else if (flag == "--segment") {
+            ok = parseSegment(value, o.segment, o.segments);
         } else if (flag == "--threads") {
             ok = parseNumber(value, 1, kMaxThreads, n);
             o.threads = unsigned(n);
@@ -105,6 +126,25 @@ bool parseCaptureArgs(int argc, const char* const* argv, CaptureOptions& o, std:
     }
     if (o.to && *o.to <= o.from) {
         error = "--to must be after --from";
+        return false;
+    }
+    if (o.from > kShowEndMs) {
+        error = "--from " + std::to_string(o.from) + " is past the show's end at " + std::to_string(kShowEndMs) + " ms";
+        return false;
+    }
+    const CapturePlan plan = planCapture(o);
+    if (plan.written == 0) {
+        error = "no frame of the span starting at " + std::to_string(o.from) + " ms falls before " +
+                std::to_string(o.to ? std::min(*o.to, kShowEndMs + 1) : kShowEndMs + 1) + " ms at this frame rate";
+        return false;
+    }
+    const std::string segment = "--segment " + std::to_string(o.segment) + "/" + std::to_string(o.segments);
+    if (o.segment < 1 || o.segment > o.segments) {
+        error = segment + ": the segment must be from 1 to the number of segments";
+        return false;
+    }
+    if (o.segments > plan.written) {
+        error = segment + ": the span writes only " + std::to_string(plan.written) + " frames, fewer than the segments";
         return false;
     }
     return true;

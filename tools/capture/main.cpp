@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "halvoren: %s\n", result.error.c_str());
         return result.status;
     }
-    const double fps = result.renderSeconds > 0 ? result.framesRendered / result.renderSeconds : 0;
-    std::printf("captured %u frames, wrote %u, %.1f frames/s at %dx%d, loading %.0f ms\n", result.framesRendered,
-                result.framesWritten, fps, options.width, options.height, result.loadingMs);
+    const double drawing = result.renderSeconds - result.fastForwardMs / 1000;
+    const double fps = drawing > 0 ? result.framesRendered / drawing : 0;
+    std::printf("captured %u frames, wrote %u, %.1f frames/s at %dx%d; fast-forwarded %u frames in %.1f s; loading %.0f ms\n",
+                result.framesRendered, result.framesWritten, fps, options.width, options.height,
+                result.framesFastForwarded, result.fastForwardMs / 1000, result.loadingMs);
     return 0;
 }
