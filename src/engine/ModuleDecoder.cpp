@@ -1,6 +1,7 @@
 #include "engine/ModuleDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <libopenmpt/libopenmpt.h>
 
@@ -9,6 +10,7 @@ namespace {
 // The song plays once: when its order list runs out, the music ends.
 constexpr int32_t kRepeatCount = 0;
 constexpr int kSkipFrames = 1024;   // frames per render while seeking inside a row
+constexpr double kFirstStepBackSeconds = 0.05;   // a fast row; slower ones take a few more steps
 
 }  // namespace
 
@@ -39,10 +41,14 @@ std::unique_ptr<ModuleDecoder> ModuleDecoder::open(const uint8_t* bytes, size_t 
 }
 
 bool ModuleDecoder::seek(uint32_t ms) {
-    // libopenmpt lands on the start of the row holding `ms`; the rest of the
-    // way is played into the void, so the next render starts on the frame.
-    const double row = openmpt_module_set_position_seconds(module_, ms / 1000.0);
-    int64_t skip = int64_t(ms) * kMusicRate / 1000 - int64_t(row * kMusicRate + 0.5);
+    // libopenmpt lands on the first row starting at or after the time asked
+    // for.  Asking earlier and earlier finds the row holding `ms`; the rest of
+    // the way is played into the void, so the next render starts on the frame.
+    const double target = ms / 1000.0;
+    double row = openmpt_module_set_position_seconds(module_, target);
+    for (double back = kFirstStepBackSeconds; row > target && back < 2 * target; back *= 2)
+        row = openmpt_module_set_position_seconds(module_, std::max(0.0, target - back));
+    int64_t skip = int64_t(ms) * kMusicRate / 1000 - std::llround(row * kMusicRate);
     int16_t scratch[kSkipFrames * 2];
     while (skip > 0) {
         const int got = render(scratch, int(std::min<int64_t>(skip, kSkipFrames)));
