@@ -46,8 +46,10 @@ bool ModuleDecoder::seek(uint32_t ms) {
     // the way is played into the void, so the next render starts on the frame.
     const double target = ms / 1000.0;
     double row = openmpt_module_set_position_seconds(module_, target);
-    for (double back = kFirstStepBackSeconds; row > target && back < 2 * target; back *= 2)
+    for (double back = kFirstStepBackSeconds; row > target; back *= 2) {
         row = openmpt_module_set_position_seconds(module_, std::max(0.0, target - back));
+        if (back >= target) break;   // that was the song's start
+    }
     int64_t skip = int64_t(ms) * kMusicRate / 1000 - std::llround(row * kMusicRate);
     int16_t scratch[kSkipFrames * 2];
     while (skip > 0) {

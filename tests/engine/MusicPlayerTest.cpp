@@ -108,6 +108,13 @@ struct Rig {
         player.startMusic(name);
         return testing::internal::GetCapturedStderr();
     }
+    // Starts a 7.7 s module in rows of 120 ms and returns all of its music.
+    std::vector<int16_t> startSong() {
+        const auto song = makeStepMod(64, 6);
+        folder.write("song.mod", song);
+        start("song.mod");
+        return decodeAll(*openMusicDecoder("song.mod", song.data(), song.size()));
+    }
     // Plays `buffers` buffers in real time, returning what they held.
     std::vector<int16_t> playOn(int buffers) {
         std::vector<int16_t> heard;
@@ -125,7 +132,7 @@ bool silent(const std::vector<int16_t>& pcm) {
 }
 
 // Ogg and MP3 at every common rate, mono and stereo: exactly round(frames x 44,100 /
-// rate) frames (within one), the sine whole to its last 10 ms and the first note on
+// rate) frames, the sine whole to its last 10 ms and the first note on
 // time, the same in the capture tool's blocks, odd blocks and through the player's
 // device buffers of any size.
 TEST(MusicDecoder, StreamsKeepEveryFrameAtAnyRate) {
@@ -144,7 +151,7 @@ TEST(MusicDecoder, StreamsKeepEveryFrameAtAnyRate) {
                 ASSERT_TRUE(decoder);
                 const auto out = decodeAll(*decoder, 4096);
                 const int64_t expected = std::llround(double(frames) * kMusicRate / rate);
-                EXPECT_NEAR(double(out.size() / 2), double(expected), 1.0);
+                EXPECT_EQ(int64_t(out.size() / 2), expected);
                 EXPECT_EQ(decoder->render(std::vector<int16_t>(64).data(), 32), 0) << "played past its end";
 
                 const auto ideal = makeSine(int(out.size() / 2), 1, kMusicRate, kHz);
@@ -159,9 +166,6 @@ TEST(MusicDecoder, StreamsKeepEveryFrameAtAnyRate) {
                 }
                 for (size_t f = 0; channels == 1 && f * 2 < out.size(); ++f)
                     ASSERT_EQ(out[f * 2], out[f * 2 + 1]) << "mono on one side, frame " << f;
-
-                auto again = openMusicDecoder(name.c_str(), bytes.data(), bytes.size());
-                EXPECT_EQ(decodeAll(*again, 333), out);
 
                 for (int bufferFrames : {256, 1024, 4096}) {
                     Rig device;
@@ -206,7 +210,7 @@ TEST(MusicDecoder, SeekLandsWithinOneBuffer) {
             EXPECT_GE(int64_t(whole.size() / 2), song);
             EXPECT_LE(int64_t(whole.size() / 2), song + kMusicRate / 4) << "played more than once";
         }
-        for (uint32_t ms : {1234u, 77u, 1500u, 0u}) {
+        for (uint32_t ms : {1234u, 77u, 1500u, 10u, 0u}) {
             ASSERT_TRUE(decoder->seek(ms)) << ms;
             std::vector<int16_t> piece(2 * kBuffer);
             ASSERT_EQ(decoder->render(piece.data(), kBuffer), kBuffer);
@@ -272,8 +276,7 @@ TEST(MusicPlayer, ClockIsTheFramesHeard) {
     EXPECT_FALSE(rig.player.audible());
 
     Rig stopped;
-    stopped.folder.write("long.mod", makeStepMod(64, 6));
-    stopped.start("long.mod");
+    stopped.startSong();
     EXPECT_FALSE(silent(stopped.playOn(2)));
     stopped.player.stopSong();
     EXPECT_TRUE(silent(stopped.playOn(2)));
@@ -332,11 +335,7 @@ TEST(MusicPlayer, WithoutSoundTheClockRunsOnTimeAndSteers) {
 // within a buffer, forwards, backwards and while paused.
 TEST(MusicPlayer, PauseAndSetPositionSteerClockAndMusic) {
     Rig rig;
-    const auto song = makeStepMod(64, 6);   // 7.7 s in rows of 120 ms
-    rig.folder.write("song.mod", song);
-    auto reference = openMusicDecoder("song.mod", song.data(), song.size());
-    const auto whole = decodeAll(*reference);
-    rig.start("song.mod");
+    const auto whole = rig.startSong();
     rig.playOn(30);
     rig.wait(3);
     const uint32_t at = rig.player.readClock();
@@ -375,13 +374,9 @@ TEST(MusicPlayer, PauseAndSetPositionSteerClockAndMusic) {
 // without moving the clock.  One line when it goes, one when it is back.
 TEST(MusicPlayer, LostDeviceKeepsTheClockAndTheMusicComesBack) {
     Rig rig;
-    const auto song = makeStepMod(64, 6);   // 7.7 s in rows of 120 ms
-    rig.folder.write("song.mod", song);
-    auto reference = openMusicDecoder("song.mod", song.data(), song.size());
-    const auto whole = decodeAll(*reference);
     constexpr int kBuffer20ms = kMusicRate / 50;   // every position a whole millisecond
     rig.device.bufferFrames = kBuffer20ms;
-    rig.start("song.mod");
+    const auto whole = rig.startSong();
     rig.playOn(20);
     rig.wait(7);
     const uint32_t before = rig.player.readClock();
