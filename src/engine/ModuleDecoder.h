@@ -15,6 +15,7 @@ public:
     ModuleDecoder& operator=(const ModuleDecoder&) = delete;
 
     int render(int16_t* stereo, int frames) override;
+    bool seek(uint32_t ms) override;
 
 private:
     explicit ModuleDecoder(openmpt_module* module) : module_(module) {}

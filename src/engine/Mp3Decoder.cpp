@@ -77,6 +77,16 @@ bool Mp3Decoder::decodeChunk(std::vector<int16_t>& stereo) {
     return false;
 }
 
+bool Mp3Decoder::seekSource(int64_t frame) {
+    // Without MPG123_FUZZY libmpg123 walks the frames (the bytes are in memory,
+    // so that is quick) and lands on the very sample, counted after the cut
+    // encoder delay like everything else here.
+    const off_t landed = mpg123_seek(handle_, off_t(frame), SEEK_SET);
+    if (landed < 0) return false;
+    const off_t length = mpg123_length(handle_);
+    return length < 0 || landed < length;
+}
+
 ssize_t Mp3Decoder::readBytes(void* self, void* dst, size_t count) {
     auto* d = static_cast<Mp3Decoder*>(self);
     const size_t n = std::min(count, d->size_ - d->cursor_);

@@ -21,6 +21,7 @@ private:
     Mp3Decoder(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
     bool decodeChunk(std::vector<int16_t>& stereo) override;
+    bool seekSource(int64_t frame) override;
 
     // libmpg123's reader over the bytes.
     static ssize_t readBytes(void* self, void* dst, size_t count);

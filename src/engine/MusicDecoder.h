@@ -26,6 +26,11 @@ public:
     // returns how many it wrote.  Fewer than asked only at the end of the
     // music; 0 from then on.
     virtual int render(int16_t* stereo, int frames) = 0;
+
+    // Moves the music to `ms` from its start: the next render begins within
+    // a few frames of there (a device buffer at most).  Past the end, or when
+    // the file cannot be repositioned, render gives 0 and this says false.
+    virtual bool seek(uint32_t ms) = 0;
 };
 
 // Opens the decoder the name's mode asks for (".mp3" -> MP3, ".ogg" -> Ogg

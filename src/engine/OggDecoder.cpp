@@ -66,6 +66,12 @@ bool OggDecoder::decodeChunk(std::vector<int16_t>& stereo) {
     }
 }
 
+bool OggDecoder::seekSource(int64_t frame) {
+    // Sample-exact: vorbisfile decodes up to the very frame.  A frame past
+    // the end is refused, which ends the music.
+    return ov_pcm_seek(&file_, ogg_int64_t(frame)) == 0;
+}
+
 size_t OggDecoder::readBytes(void* dst, size_t size, size_t count, void* self) {
     auto* d = static_cast<OggDecoder*>(self);
     if (size == 0) return 0;

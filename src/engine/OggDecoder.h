@@ -16,6 +16,7 @@ private:
     OggDecoder(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
     bool decodeChunk(std::vector<int16_t>& stereo) override;
+    bool seekSource(int64_t frame) override;
 
     // libvorbisfile's reader over the bytes.
     static size_t readBytes(void* dst, size_t size, size_t count, void* self);

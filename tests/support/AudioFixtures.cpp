@@ -36,7 +36,9 @@ void putCell(std::vector<uint8_t>& out, size_t at, int sample, int period, int e
 
 }  // namespace
 
-std::vector<uint8_t> makeTinyMod(int rows, int speed) {
+namespace {
+
+std::vector<uint8_t> buildMod(int rows, int speed, bool strikeEveryRow) {
     if (rows < 1 || rows > 64 || speed < 1 || speed > 31)
         throw std::invalid_argument("makeTinyMod: rows 1..64, speed 1..31");
     std::vector<uint8_t> mod(kModHeaderBytes + kModPatternBytes + kSquareBytes, 0);
@@ -52,12 +54,26 @@ std::vector<uint8_t> makeTinyMod(int rows, int speed) {
     mod[951] = 127;   // restart byte as ProTracker writes it
     std::memcpy(&mod[1080], "M.K.", 4);
 
-    putCell(mod, kModHeaderBytes, 1, kPeriodC3, 0xF, speed);   // Fxx: speed
-    if (rows < 64) putCell(mod, kModHeaderBytes + size_t(rows - 1) * kModRowBytes + 4, 0, 0, 0xD, 0);   // Dxx
+    const size_t cell = kModHeaderBytes;
+    if (strikeEveryRow) {
+        // Volumes 8..64 in a stride coprime to 57: no two of the first 57 rows alike.
+        for (int r = 0; r < rows; ++r)
+            putCell(mod, cell + size_t(r) * kModRowBytes, 1, kPeriodC3, 0xC, 8 + r * 23 % 57);
+        putCell(mod, cell + 8, 0, 0, 0xF, speed);
+    } else {
+        putCell(mod, cell, 1, kPeriodC3, 0xF, speed);   // Fxx: speed
+    }
+    if (rows < 64) putCell(mod, cell + size_t(rows - 1) * kModRowBytes + 4, 0, 0, 0xD, 0);   // Dxx
     for (int i = 0; i < kSquareBytes; ++i)
         mod[kModHeaderBytes + kModPatternBytes + i] = uint8_t(i < kSquareBytes / 2 ? 64 : -64);
     return mod;
 }
+
+}  // namespace
+
+std::vector<uint8_t> makeTinyMod(int rows, int speed) { return buildMod(rows, speed, false); }
+
+std::vector<uint8_t> makeStepMod(int rows, int speed) { return buildMod(rows, speed, true); }
 
 int64_t tinyModFrames(int rows, int speed, int rate) {
     return int64_t(rows) * speed * rate * 5 / (2 * kModDefaultBpm);   // exact at 125 BPM and 44.1 kHz
@@ -126,7 +142,9 @@ std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels
 }
 
 std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate) {
-    if (std::system("ffmpeg -hide_banner -loglevel error -h encoder=libmp3lame >/dev/null 2>&1") != 0) return {};
+    static const bool haveLame =
+        std::system("ffmpeg -hide_banner -loglevel error -h encoder=libmp3lame >/dev/null 2>&1") == 0;
+    if (!haveLame) return {};
     char dir[] = "/tmp/hlv-mp3-XXXXXX";
     if (!mkdtemp(dir)) throw std::runtime_error("encodeMp3: no temporary folder");
     const std::string raw = std::string(dir) + "/in.raw", mp3 = std::string(dir) + "/out.mp3";

@@ -12,7 +12,11 @@ namespace hlvtest {
 // pattern break on row `rows` - 1 (1 to 64) ending the one-pattern song.
 std::vector<uint8_t> makeTinyMod(int rows, int speed);
 
-// Frames the module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
+// The same, but the note is struck again on every row at a volume of its own,
+// so any stretch of the music shows where in the song it lies.
+std::vector<uint8_t> makeStepMod(int rows, int speed);
+
+// Frames either module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
 int64_t tinyModFrames(int rows, int speed, int rate);
 
 // A `hz` sine at half scale, `frames` long; interleaved 16-bit, the same value in every channel.
