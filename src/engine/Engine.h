@@ -6,6 +6,7 @@
 
 #include "engine/DemoClock.h"
 #include "engine/DemoTypes.h"
+#include "engine/LoadingScreen.h"
 #include "engine/Timeline.h"
 
 class EffectRegistry;
@@ -77,4 +78,5 @@ private:
     IDemoClock&     clock_;
     IDisplay&       display_;
     bool            musicClosed_ = false;
+    LoadingScreen   loadingScreen_;
 };
