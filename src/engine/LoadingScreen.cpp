@@ -137,7 +137,6 @@ std::vector<float> LoadingScreen::drawingState() {
 // The kept frame is the whole first frame; the band inside it is redrawn
 // every time, so what the bar looked like then does not matter.
 bool LoadingScreen::capture() {
-    if (epoxy_gl_version() < 30) return false;
     GLint sampleBuffers = 0, bits[4] = {};
     glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
     glGetIntegerv(GL_RED_BITS, &bits[0]);
@@ -173,6 +172,9 @@ bool LoadingScreen::capture() {
 
 void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress) {
     if (slot0Texture == 0) return;
+    // Before 3.0 there are no framebuffer copies, and some of the state
+    // asked about would only raise errors an effect might read later.
+    if (!framebuffer_ && epoxy_gl_version() < 30) unsuitable_ = true;
     // A scissor left on by an init clips copies too: such a frame is drawn
     // whole, as it always was, and nothing is kept from it.
     if (unsuitable_ || glIsEnabled(GL_SCISSOR_TEST)) {
