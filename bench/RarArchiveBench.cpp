@@ -6,7 +6,11 @@
 //   [HLV_RAR_BENCH=/path/to/archive.rar] build/bench/halvoren_bench --benchmark_filter=Rar
 // Both report bytes of content per second of wall-clock time, unar also its
 // CPU time (it runs as a child process and writes its files to a scratch folder).
+// BM_ExtractOneFile times whole processes on one 24 MB file of the same mixed
+// content: "halvoren-pack extract" (HLV_PACK_TOOL, default
+// build/tools/pack/halvoren-pack) against unar, both writing to /dev/shm.
 #include <cmath>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +19,10 @@
 #include <string>
 #include <vector>
 
+#include <spawn.h>
+#include <unistd.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <benchmark/benchmark.h>
 
@@ -157,5 +164,70 @@ void BM_UnarExtractAll(benchmark::State& state) {
     state.SetBytesProcessed(int64_t(f->bytes * state.iterations()));
 }
 BENCHMARK(BM_UnarExtractAll)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The mixed content as one file, 24 MiB, packed alone.
+struct OneFile {
+    std::string archive, error;
+    OneFile() {
+        pack::PackFile one{"mixed.bin", {}};
+        for (const pack::PackFile& f : mixedContent()) one.bytes.insert(one.bytes.end(), f.bytes.begin(), f.bytes.end());
+        const std::vector<uint8_t> text = mixedContent()[0].bytes;
+        while (one.bytes.size() < 24 * kMiB) one.bytes.push_back(text[one.bytes.size() % text.size()]);
+        std::vector<uint8_t> bytes;
+        if (!pack::buildArchive({one}, {}, bytes, error)) return;
+        archive = (std::filesystem::temp_directory_path() / "halvoren-bench-one.rar").string();
+        std::ofstream(archive, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+};
+
+// Runs a program to its end, its output to /dev/null; false when it fails.
+bool runProcess(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const bool started = posix_spawnp(&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&quiet);
+    int status = 0;
+    return started && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Argument 0: halvoren-pack, 1: unar.  Wall time per whole process; the
+// children's CPU time beside it.
+void BM_ExtractOneFile(benchmark::State& state) {
+    static const OneFile one;
+    if (one.archive.empty()) {
+        state.SkipWithError(one.error.c_str());
+        return;
+    }
+    const char* tool = std::getenv("HLV_PACK_TOOL");
+    const std::string out = std::filesystem::exists("/dev/shm") ? "/dev/shm/halvoren-bench-one" : one.archive + ".out";
+    const std::vector<std::string> command =
+        state.range(0) == 0 ? std::vector<std::string>{tool ? tool : "build/tools/pack/halvoren-pack", "extract", one.archive, "mixed.bin", out + "/mixed.bin"}
+                            : std::vector<std::string>{"unar", "-q", "-f", "-D", "-o", out, one.archive};
+    std::filesystem::create_directories(out);
+    auto childCpu = [] {
+        rusage u{};
+        getrusage(RUSAGE_CHILDREN, &u);
+        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+    };
+    const double cpuBefore = childCpu();
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(out + "/mixed.bin");
+        state.ResumeTiming();
+        if (!runProcess(command)) {
+            state.SkipWithError((command[0] + " failed").c_str());
+            return;
+        }
+    }
+    state.counters["child_cpu_ms"] = 1000.0 * (childCpu() - cpuBefore) / double(state.iterations());
+    std::filesystem::remove_all(out);
+    state.SetBytesProcessed(int64_t(24 * kMiB * state.iterations()));
+}
+BENCHMARK(BM_ExtractOneFile)->Arg(0)->Arg(1)->ArgName("unar")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -65,6 +65,7 @@ void Engine::releasePass() {
 
 void Engine::prepareShow() {
     initPass();
+    loadingScreen_.release();   // no loading frame follows
     clock_.startMusic(schedule.musicName);
     scheduleCursor = &schedule.entries[0];   // its start() comes with the first frame
     showPrepared = true;
@@ -72,7 +73,7 @@ void Engine::prepareShow() {
 
 void Engine::renderFrame() {
     if (!scheduleCursor) {
-        drawLoadingScreen(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
+        loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
         display_.presentFrame();
         return;
     }

@@ -7,6 +7,7 @@
 #include "engine/DemoClock.h"
 #include "engine/DemoTypes.h"
 #include "engine/IDisplay.h"
+#include "engine/LoadingScreen.h"
 #include "engine/Timeline.h"
 
 class EffectRegistry;
@@ -86,4 +87,5 @@ private:
     IDisplay&       display_;
     bool            musicClosed_ = false;
     bool            fastForwarding_ = false;   // viewport and scissor are 1x1
+    LoadingScreen   loadingScreen_;
 };

@@ -1,12 +1,16 @@
-// PNG files through libpng: the capture tool writes every frame with it and
-// the content generator every picture.  The same libpng and zlib give the
-// same bytes, run after run.
+// PNG files two ways.  encodePng goes through libpng and zlib: the content
+// generator's pictures, the same bytes run after run.  PngFrameEncoder is the
+// capture's: thousands of frames, where zlib costs more than drawing them, so
+// the image data goes through libdeflate and the few chunks around it are
+// written here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+struct libdeflate_compressor;
 
 // 8-bit pixels as they lie in memory, rows in any order.
 struct PngPixels {
@@ -25,6 +29,37 @@ PngPixels packedPixels(int width, int height, int channels, const uint8_t* pixel
 // to 9 (smallest); from 2 up libpng picks a filter per row.
 std::vector<uint8_t> encodePng(const PngPixels& pixels, int level = 6);
 
-// Encodes straight into the file.  False, with the reason in *error, when it
-// cannot be written (a disk that fills up included).
-bool writePng(const std::string& path, const PngPixels& pixels, int level, std::string* error = nullptr);
+// The format's row filters; Adaptive picks for each row the one whose bytes,
+// read as signed, sum smallest in magnitude.
+enum class PngFilter : uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4, Adaptive = 5 };
+
+// One per thread: keeps its compressor and buffers from frame to frame.
+class PngFrameEncoder {
+public:
+    // level is libdeflate's: 1 (fastest) to 12 (smallest).
+    PngFrameEncoder(PngFilter filter, int level);
+    ~PngFrameEncoder();
+    PngFrameEncoder(const PngFrameEncoder&) = delete;
+    PngFrameEncoder& operator=(const PngFrameEncoder&) = delete;
+
+    struct Bytes {
+        const uint8_t* data = nullptr;
+        size_t         size = 0;   // 0: the picture is unusable or memory ran out
+    };
+    // The whole file, valid until the next call.
+    Bytes encode(const PngPixels& pixels);
+
+    // False, with the reason in *error, when it cannot be written (a disk
+    // that fills up included).
+    bool write(const std::string& path, const PngPixels& pixels, std::string* error = nullptr);
+
+private:
+    PngFilter              filter_;
+    int                    level_;
+    libdeflate_compressor* compressor_ = nullptr;   // owned; made at the first frame
+    // Grown as needed, never shrunk nor cleared: a fresh frame's worth of
+    // zeros would cost a page fault per 4 KiB.
+    std::vector<uint8_t>   filtered_;   // filter byte and row, per row: what the image data compresses
+    std::vector<uint8_t>   file_;       // room for the largest file libdeflate may make
+    std::vector<uint8_t>   rows_;       // unfiltered rows and per-row candidates
+};

@@ -1,6 +1,6 @@
 #include "resources/RarArchive.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -66,7 +66,12 @@ struct DistanceTables {
 constexpr DistanceTables kDist;
 static_assert(kDist.base[35] == 196608 && kDist.base[36] == 262144 && kDist.base[47] == 983040);
 
+constexpr uint32_t kStoredChunk = 1u << 20;   // bytes of a stored entry handed on at once
+constexpr const char* kSinkRefused = "the output would not take the data";
+
 std::string g_lastError;   // message of the last failed call
+
+uint32_t crcOf(uint32_t crc, const uint8_t* bytes, size_t n) { return uint32_t(libdeflate_crc32(crc, bytes, n)); }
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
@@ -290,9 +295,13 @@ struct Decoder {
     HuffTable mainTable, distTable, lenTable, codeLengthTable;
     HuffTable audioTables[kMaxChannels];
 
-    // Output of the wanted file; null while decoding the files before it.
+    // Output of the wanted file: one block (out), or handed on as decoded
+    // (sink, with the CRC kept as it goes); neither while decoding the files
+    // before it.
     uint8_t* out = nullptr;
+    const RarSink* sink = nullptr;
     uint32_t outSize = 0, outCapacity = 0;
+    uint32_t sinkCrc = 0;
 
     const char* error = nullptr;   // first problem met
 
@@ -433,16 +442,26 @@ struct Decoder {
 
     // Hands the decoded bytes since the last flush to the wanted file.
     bool flush() {
-        if (out) {
+        if (out || sink) {
             const uint32_t n = (writePos - flushPos) & kWindowMask;
             if (n > outCapacity - outSize) return fail("decoded data runs past the file's size");
             const uint32_t tail = std::min(n, kWindowSize - flushPos);
-            std::memcpy(out + outSize, window + flushPos, tail);
-            std::memcpy(out + outSize + tail, window, n - tail);
+            if (out) {
+                std::memcpy(out + outSize, window + flushPos, tail);
+                std::memcpy(out + outSize + tail, window, n - tail);
+            } else if (!hand(window + flushPos, tail) || !hand(window, n - tail)) {
+                return false;
+            }
             outSize += n;
         }
         flushPos = writePos;
         return true;
+    }
+
+    bool hand(const uint8_t* bytes, uint32_t n) {
+        if (n == 0) return true;
+        sinkCrc = crcOf(sinkCrc, bytes, n);
+        return (*sink)(bytes, n) || fail(kSinkRefused);
     }
 
     inline bool copyMatch(uint32_t dist, uint32_t length) {
@@ -453,9 +472,21 @@ struct Decoder {
         uint32_t src = (writePos - dist) & kWindowMask;
         uint32_t dst = writePos;
         if (src + length <= kWindowSize && dst + length <= kWindowSize) {
-            if (dist >= length) {
-                // memmove: a distance of the whole window copies a run onto itself.
-                std::memmove(window + dst, window + src, length);
+            if (dist >= 8) {
+                // Eight bytes at a time, each read before it is written: most
+                // matches are short, and a library call costs more than them.
+                // Nothing past the match is touched, since a later match may
+                // still reach the old bytes there.  (A distance of the whole
+                // window copies a run onto itself.)
+                uint8_t* d = window + dst;
+                const uint8_t* s = window + src;
+                uint32_t i = 0;
+                for (; i + 8 <= length; i += 8) {
+                    uint64_t v;
+                    std::memcpy(&v, s + i, 8);
+                    std::memcpy(d + i, &v, 8);
+                }
+                for (; i < length; ++i) d[i] = s[i];
             } else {
                 uint8_t* d = window + dst;
                 const uint8_t* s = window + src;
@@ -578,6 +609,7 @@ Decoder* workingState() {
     }
     dec->resetStream();
     dec->out = nullptr;
+    dec->sink = nullptr;
     dec->error = nullptr;
     return dec.get();
 }
@@ -743,8 +775,27 @@ bool sameHeader(const Block& a, const Block& b) {
            x.unpackVersion == y.unpackVersion && x.method == y.method && x.flags == y.flags;
 }
 
+// A stored file handed on a chunk at a time, its CRC checked at the end.
+template <class Fail>
+bool handStored(Source& src, uint64_t offset, const RarEntry& e, const RarSink& sink, uint32_t* outSize, Fail failWith) {
+    std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kStoredChunk]);
+    if (!chunk) return failWith(e.name.c_str(), "out of memory");
+    uint32_t crc = 0;
+    for (uint32_t done = 0; done < e.unpackedSize;) {
+        const uint32_t n = std::min(kStoredChunk, e.unpackedSize - done);
+        if (src.read(offset + done, chunk.get(), n) != n) return failWith(e.name.c_str(), "stored data cut short");
+        crc = crcOf(crc, chunk.get(), n);
+        if (!sink(chunk.get(), n)) return failWith(e.name.c_str(), kSinkRefused);
+        done += n;
+    }
+    if (crc != e.fileCrc) return failWith(e.name.c_str(), "CRC mismatch");
+    *outSize = e.unpackedSize;
+    return true;
+}
+
+// The wanted file goes to *out as one block, or to sink when there is one.
 bool extract(Source& src, const char* label, const char* name, uint8_t** out, uint32_t* outSize,
-             HeaderIndex* index = nullptr) {
+             HeaderIndex* index = nullptr, const RarSink* sink = nullptr) {
     Archive archive(src, label);
     auto failWith = [&](const char* entry, const char* problem) {
         archive.fail(entry, problem);
@@ -772,7 +823,7 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
             if (expected) {
                 // The archive is not what was indexed after all: walk it.
                 index->valid = false;
-                return extract(src, label, name, out, outSize);
+                return extract(src, label, name, out, outSize, nullptr, sink);
             }
             if (atEnd) return failWith(name, "no such file in the archive");
             g_lastError = archive.error();
@@ -793,13 +844,14 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
             if (!found) continue;   // stored data never touches the shared window
             if (e.unpackedSize > kRarMaxUnpackedSize) return failWith(entryName, "unpacked size too large");
             if (packed < e.unpackedSize) return failWith(entryName, "stored data shorter than the file");
+            if (sink) return handStored(src, b.dataOffset, e, *sink, outSize, failWith);
             uint8_t* bytes = static_cast<uint8_t*>(std::malloc(e.unpackedSize ? e.unpackedSize : 1));
             if (!bytes) return failWith(entryName, "out of memory");
             if (src.read(b.dataOffset, bytes, e.unpackedSize) != e.unpackedSize) {
                 std::free(bytes);
                 return failWith(entryName, "stored data cut short");
             }
-            if (uint32_t(crc32(0, bytes, e.unpackedSize)) != e.fileCrc) {
+            if (crcOf(0, bytes, e.unpackedSize) != e.fileCrc) {
                 std::free(bytes);
                 return failWith(entryName, "CRC mismatch");
             }
@@ -812,8 +864,13 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
             return failWith(entryName, "unpacked size is more than its packed data could hold");
         if (!dec && !(dec = workingState())) return failWith(nullptr, "out of memory for the window");
         if (found) {
-            dec->out = static_cast<uint8_t*>(std::malloc(e.unpackedSize ? e.unpackedSize : 1));
-            if (!dec->out) return failWith(entryName, "out of memory");
+            if (sink) {
+                dec->sink = sink;
+                dec->sinkCrc = 0;
+            } else {
+                dec->out = static_cast<uint8_t*>(std::malloc(e.unpackedSize ? e.unpackedSize : 1));
+                if (!dec->out) return failWith(entryName, "out of memory");
+            }
             dec->outSize = 0;
             dec->outCapacity = e.unpackedSize;
         }
@@ -829,13 +886,15 @@ bool extract(Source& src, const char* label, const char* name, uint8_t** out, ui
         if (found) {
             uint8_t* bytes = dec->out;
             dec->out = nullptr;
+            dec->sink = nullptr;
             if (ok && dec->outSize != e.unpackedSize) ok = dec->fail("decoded data is shorter than the file");
-            if (ok && uint32_t(crc32(0, bytes, e.unpackedSize)) != e.fileCrc) ok = dec->fail("CRC mismatch");
+            const uint32_t crc = sink ? dec->sinkCrc : crcOf(0, bytes, e.unpackedSize);
+            if (ok && crc != e.fileCrc) ok = dec->fail("CRC mismatch");
             if (!ok) {
                 std::free(bytes);
                 return failWith(entryName, dec->error ? dec->error : "cannot be decoded");
             }
-            *out = bytes;
+            if (!sink) *out = bytes;
             *outSize = e.unpackedSize;
             return true;
         }
@@ -874,30 +933,45 @@ int finish(bool ok, uint8_t** out, uint32_t* outSize) {
 
 }  // namespace
 
-int rarGetFile(uint8_t** out, uint32_t* outSize, const char* name, const char* archivePath, const char* password) {
-    *out = nullptr;
-    *outSize = 0;
+namespace {
+
+bool extractFromFile(uint8_t** out, uint32_t* outSize, const char* name, const char* archivePath,
+                     const char* password, const RarSink* sink) {
     const char* label = archivePath ? archivePath : "(no archive)";
     if (!name || !archivePath) {
         g_lastError = std::string(label) + ": no file name given";
-        return 0;
+        return false;
     }
     if (password && *password) {
         g_lastError = std::string(label) + ": \"" + name + "\": passwords are not supported";
-        return 0;
+        return false;
     }
     FILE* f = std::fopen(archivePath, "rb");
     if (!f) {
         g_lastError = std::string(label) + ": cannot open the archive";
-        return 0;
+        return false;
     }
     Source src(f);
     static HeaderIndex index;
     struct stat file;
     const bool indexed = fstat(fileno(f), &file) == 0 && index.use(src, label, archivePath, file);
-    const bool ok = extract(src, label, name, out, outSize, indexed ? &index : nullptr);
+    const bool ok = extract(src, label, name, out, outSize, indexed ? &index : nullptr, sink);
     std::fclose(f);
-    return finish(ok, out, outSize);
+    return ok;
+}
+
+}  // namespace
+
+int rarGetFile(uint8_t** out, uint32_t* outSize, const char* name, const char* archivePath, const char* password) {
+    *out = nullptr;
+    *outSize = 0;
+    return finish(extractFromFile(out, outSize, name, archivePath, password, nullptr), out, outSize);
+}
+
+int rarExtractFile(const char* name, const char* archivePath, const RarSink& sink, uint32_t* outSize) {
+    uint8_t* none = nullptr;
+    *outSize = 0;
+    return finish(extractFromFile(&none, outSize, name, archivePath, nullptr, &sink), &none, outSize);
 }
 
 int rarGetFileFromMemory(uint8_t** out, uint32_t* outSize, const char* name, const uint8_t* archive,

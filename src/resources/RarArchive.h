@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,17 @@ constexpr uint32_t kRarMaxUnpackedSize = 512u << 20;
 int rarGetFile(uint8_t** out, uint32_t* outSize, const char* name, const char* archivePath,
                const char* password);
 
-// The same from an archive already in memory; label names it in messages.
+// Takes a file's content in order as it is decoded, at most a megabyte at a
+// time; false stops the extraction.
+using RarSink = std::function<bool(const uint8_t* bytes, size_t size)>;
+
+// rarGetFile without the block: the content goes to sink as it is decoded,
+// so memory stays at the decoder's window whatever the file's size.  The CRC
+// is known only at the end: after a 0 the bytes handed on so far are not the
+// file.  *outSize is the content's size on success.
+int rarExtractFile(const char* name, const char* archivePath, const RarSink& sink, uint32_t* outSize);
+
+// The same as rarGetFile from an archive already in memory; label names it in messages.
 int rarGetFileFromMemory(uint8_t** out, uint32_t* outSize, const char* name, const uint8_t* archive,
                          size_t archiveSize, const char* label);
 

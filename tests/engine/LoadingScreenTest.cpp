@@ -89,4 +89,55 @@ TEST(LoadingScreen, BarPicturesAndTheMatricesKept) {
     for (size_t i = 0; i < blank.size(); i += 4) ASSERT_TRUE(near(&blank[i], {51, 102, 153}, 1)) << "pixel " << i / 4;
 }
 
+// Kept and redrawn in the bar's band only, the frames are the ones drawn
+// whole, pixel for pixel and in the state they leave, over a back buffer
+// holding anything; also after an init changes how the pictures come out
+// (fog here), which makes the kept frame stale.
+TEST(LoadingScreen, KeptFrameGivesTheWholeFrames) {
+    hlvtest::HeadlessGl gl{kWidth, kHeight};
+    HLV_REQUIRE_GL(gl);
+    hlvtest::TempDataFolder folder;
+    DataFileService files{folder.root()};
+    std::vector<uint8_t> back(32 * 32 * 3), front(16 * 16 * 4);
+    for (size_t i = 0; i < back.size(); ++i) back[i] = uint8_t(i * 13 / 7);
+    for (size_t i = 0; i < front.size(); ++i) front[i] = uint8_t(i % 4 == 3 ? i / 4 : 255 - i / 3);
+    folder.writePicture("back.png", 32, 32, 3, back);
+    folder.writePicture("front.png", 16, 16, 4, front);
+    const uint32_t slot0 = loadTexture("back.png", files), slot1 = loadTexture("front.png", files);
+    auto state = [] {
+        const GLenum kept[] = {GL_TEXTURE_BINDING_2D, GL_MATRIX_MODE, GL_BLEND, GL_BLEND_SRC, GL_BLEND_DST,
+                               GL_SCISSOR_TEST, GL_SCISSOR_BOX, GL_DRAW_FRAMEBUFFER_BINDING, GL_READ_FRAMEBUFFER_BINDING,
+                               GL_RENDERBUFFER_BINDING, GL_CURRENT_COLOR, GL_TEXTURE_2D};
+        std::vector<float> s(std::size(kept) * 4, -1);   // up to four values each
+        for (size_t i = 0; i < std::size(kept); ++i) glGetFloatv(kept[i], &s[i * 4]);
+        return s;
+    };
+    auto scribble = [](float grey) {
+        glClearColor(grey, 1 - grey, grey / 2, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    };
+    LoadingScreen screen;
+    for (int step = 0; step < 6; ++step) {
+        SCOPED_TRACE(step);
+        const float progress = -0.8f + 0.3f * float(step);
+        if (step == 3) {
+            const float fogColour[4] = {0.9f, 0.1f, 0.1f, 1};
+            glEnable(GL_FOG);
+            glFogi(GL_FOG_MODE, GL_EXP);
+            glFogf(GL_FOG_DENSITY, 0.5f);
+            glFogfv(GL_FOG_COLOR, fogColour);
+        }
+        scribble(0.1f * float(step));
+        drawLoadingScreen(slot0, slot1, progress);
+        const std::vector<uint8_t> whole = gl.readPixels();
+        const std::vector<float> wholeState = state();
+        scribble(0.9f - 0.1f * float(step));
+        screen.draw(slot0, slot1, progress);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_TRUE(gl.readPixels() == whole);
+        EXPECT_EQ(state(), wholeState);
+    }
+    screen.release();
+}
+
 }  // namespace

@@ -191,3 +191,48 @@ TEST(RarArchive, DamagedArchivesFailCleanly) {
             }
     }
 }
+
+// Streamed to a sink, a file arrives in order and whole, or the call fails
+// just as the block would: the CRC is checked over what was handed on.
+TEST(RarArchive, StreamedFileMatchesTheBlock) {
+    Bits wraps;   // 1.2 MB: past the window's end, so one hand-over comes in two pieces
+    tables(wraps, false, 0, lzLengths(261));
+    std::string long_;
+    for (uint32_t i = 0; long_.size() < 1200000; ++i) {
+        const char literal = i % 3 ? 'b' : 'a';
+        wraps.code(i % 3 ? "10" : "0");
+        long_ += literal;
+        const uint32_t dist = long_.size() < 4 ? 1 : i % 4 + 1;
+        wraps.code("1100").put(dist - 1, 2);
+        for (int n = 0; n < 2; ++n) long_ += long_[long_.size() - dist];
+    }
+    Entry badCrc = stored("crc.bin", "abc");
+    badCrc.data[1] ^= 1;
+    std::vector<Entry> files = solidFiles(0x10);
+    files.insert(files.begin(), {stored("plain.txt", "stored bytes"), badCrc, compressed("long.bin", wraps, long_)});
+    TempDataFolder folder;
+    const std::string path = folder.root() + "data.dat";
+    folder.writeRoot("data.dat", archive(files, true));
+
+    for (const char* name : {"plain.txt", "crc.bin", "long.bin", "three", "missing"}) {
+        std::string streamed;
+        uint32_t size = 0;
+        const bool ok = rarExtractFile(name, path.c_str(), [&](const uint8_t* bytes, size_t n) {
+            streamed.append(reinterpret_cast<const char*>(bytes), n);
+            return true;
+        }, &size);
+        const std::string streamError = rarLastError();
+        uint8_t* out = nullptr;
+        uint32_t blockSize = 0;
+        ASSERT_EQ(ok, rarGetFile(&out, &blockSize, name, path.c_str(), nullptr) == 1) << name;
+        EXPECT_EQ(streamError, rarLastError()) << name;
+        if (ok) {
+            EXPECT_TRUE(size == blockSize && streamed == std::string(reinterpret_cast<char*>(out), blockSize)) << name;
+        }
+        std::free(out);
+    }
+    // An output that stops taking bytes stops the extraction, and says so.
+    uint32_t size = 0;
+    EXPECT_EQ(rarExtractFile("long.bin", path.c_str(), [](const uint8_t*, size_t) { return false; }, &size), 0);
+    EXPECT_NE(std::string(rarLastError()).find("long.bin\": the output"), std::string::npos) << rarLastError();
+}

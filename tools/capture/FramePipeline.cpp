@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int kBytesPerPixel = 4;   // what the read-back gives: R, G, B, and one to skip
+constexpr PngFilter kFrameFilter = PngFilter::Sub;
 
 }  // namespace
 
@@ -71,6 +72,7 @@ void FramePipeline::fail(const std::string& message) {
 void FramePipeline::pngWorker() {
     pthread_setname_np(pthread_self(), "hlv-png");   // so per-thread CPU times tell the stages apart
     const ptrdiff_t stride = ptrdiff_t(setup_.width) * kBytesPerPixel;
+    PngFrameEncoder encoder(kFrameFilter, setup_.pngLevel);
     while (std::optional<FrameRef> frame = pngQueue_.pop()) {
         const CapturedFrame& f = **frame;
         char name[32];
@@ -84,7 +86,7 @@ void FramePipeline::pngWorker() {
         pixels.top = f.pixels.get() + stride * (setup_.height - 1);
         pixels.stride = -stride;
         std::string why;
-        if (!writePng(path, pixels, setup_.pngLevel, &why)) {
+        if (!encoder.write(path, pixels, &why)) {
             fail("cannot write " + path + ": " + why);
             return;
         }

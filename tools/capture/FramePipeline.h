@@ -29,7 +29,7 @@ struct PipelineSetup {
     std::string videoName;               // the file the video encoder makes, for messages
     unsigned    pngThreads = 1;          // at least 1
     size_t      queueFrames = 4;         // frames waiting per queue
-    int         pngLevel = 1;            // zlib level
+    int         pngLevel = 1;            // libdeflate level: 1 (fastest) to 12
 };
 
 class FramePipeline {

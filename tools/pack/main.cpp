@@ -1,10 +1,15 @@
 // halvoren-pack: writes and reads the show's data archive.  kUsage is also
 // the source of the manual page.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "RarWriter.h"
 #include "Version.h"
@@ -85,20 +90,38 @@ int extract(int argc, char** argv) {
         const size_t cut = out.find_last_of("/\\");
         if (cut != std::string::npos) out = out.substr(cut + 1);
     }
-    uint8_t* bytes = nullptr;
+    // The content goes to the file as it is decoded: building the whole file
+    // in memory first costs a page fault per 4 KiB, more than the decoding.
+    // The file is made at the first bytes, so a name that is not there
+    // leaves OUT as it was; bytes that turn out wrong are taken away again.
+    int fd = -1;
+    bool writeFailed = false;
+    auto openOut = [&] {
+        if (fd < 0) fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        return fd >= 0;
+    };
+    const RarSink sink = [&](const uint8_t* bytes, size_t size) {
+        for (size_t done = 0; openOut() && done < size;) {
+            const ssize_t n = ::write(fd, bytes + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += size_t(n);
+            if (done == size) return true;
+        }
+        writeFailed = true;
+        return false;
+    };
     uint32_t size = 0;
-    if (!rarGetFile(&bytes, &size, name, argv[2], nullptr)) {
-        std::fprintf(stderr, "halvoren-pack: %s\n", rarLastError());
-        return 1;
-    }
-    FILE* f = std::fopen(out.c_str(), "wb");
-    const bool written = f && std::fwrite(bytes, 1, size, f) == size;
-    std::free(bytes);
-    if (!f || std::fclose(f) != 0 || !written) {
-        std::fprintf(stderr, "halvoren-pack: %s: cannot write\n", out.c_str());
-        return 1;
-    }
-    return 0;
+    const bool ok = rarExtractFile(name, argv[2], sink, &size) != 0;
+    if (ok) openOut();   // an empty file gets no bytes but is made all the same
+    struct stat made {};
+    const bool regular = fd >= 0 && fstat(fd, &made) == 0 && S_ISREG(made.st_mode);
+    const bool closed = fd >= 0 && ::close(fd) == 0;
+    if (ok && closed) return 0;
+    if (fd >= 0 && regular) std::remove(out.c_str());
+    if (!ok && !writeFailed) std::fprintf(stderr, "halvoren-pack: %s\n", rarLastError());
+    else std::fprintf(stderr, "halvoren-pack: %s: cannot write\n", out.c_str());
+    return 1;
 }
 
 }  // namespace
