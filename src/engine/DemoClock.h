@@ -8,14 +8,23 @@
 class IDemoClock {
 public:
     virtual ~IDemoClock() = default;
-    // Once, right after every effect is initialised: the clock starts at 0 here.
+    // Right after every effect is initialised: the clock starts at 0 here.
+    // Again after a reload, with closeMusic before it, to read the music afresh.
     virtual void startMusic(const char* musicName) = 0;
     // Milliseconds of music heard so far.
     virtual uint32_t readClock() = 0;
     // The show has passed its end.
     virtual void stopSong() = 0;
-    // Once, first in the shutdown order.
+    // First in the shutdown order, and before the music is read again.
     virtual void closeMusic() = 0;
+
+    // The player's controls: whoever steers the show (its keys, a test, a
+    // remote editor) goes through these three.  While paused the clock
+    // stands still and the music is silent.
+    virtual void pause(bool paused) { (void)paused; }
+    // The next reading is exactly ms; the music follows within one device buffer.
+    virtual void setPosition(uint32_t ms) { (void)ms; }
+    virtual bool isPlaying() const { return true; }
 };
 
 // Milliseconds since startMusic on the steady clock: the stand-in for a show
