@@ -88,7 +88,11 @@ void Engine::onKeyDown(int key) {
     case kKeyPageDown: seekBy(kLongSeekMs); break;
     case kKeyPageUp: seekBy(-kLongSeekMs); break;
     case kKeyHome: control_.setPosition(0); break;
-    case kKeyF1: overlayOn_ = !overlayOn_; break;
+    case kKeyF1:
+        overlayOn_ = !overlayOn_;
+        if (overlayOn_) bars_.open(schedule.musicName, *demo_.files);
+        else bars_.close();
+        break;
     case kKeyF5: requestReload(); break;
     default: break;
     }
@@ -278,6 +282,7 @@ void Engine::reload() {
     control_.startMusic(schedule.musicName);
     control_.moveMusic(at);
     held_.clear();
+    if (overlayOn_) bars_.open(schedule.musicName, files);
     display_.setTitle(kWindowTitle);
 }
 
@@ -298,8 +303,8 @@ void Engine::showHeldFrame() {
 
 void Engine::present() {
     if (overlayOn_)
-        drawOverlay(overlayLines(previousTime, schedule.entries, broken_ ? nullptr : scheduleCursor,
-                                 frameRate_.perSecond(), !control_.isPlaying()),
+        drawOverlay(overlayLines(previousTime, bars_.at(previousTime), schedule.entries,
+                                 broken_ ? nullptr : scheduleCursor, frameRate_.perSecond(), !control_.isPlaying()),
                     demo_.display.width, demo_.display.height);
     display_.presentFrame();
     frameRate_.frameShown();

@@ -10,6 +10,7 @@
 #include "engine/DemoClock.h"
 #include "engine/DemoTypes.h"
 #include "engine/HeldFrame.h"
+#include "engine/MusicBars.h"
 #include "engine/ShowControl.h"
 #include "engine/ShowOverlay.h"
 #include "engine/Timeline.h"
@@ -173,6 +174,7 @@ private:
     bool            overlayOn_ = false;
     HeldFrame       held_;                     // the paused show's picture
     FrameRate       frameRate_;
+    MusicBars       bars_;                     // read while the overlay is up
     std::vector<std::string> effectFiles_;     // what the effects' init read, checked before a reload
     std::chrono::steady_clock::time_point nextHeldFrame_;
 };

@@ -31,9 +31,10 @@ std::string musicTimeText(uint32_t ms) {
     return text;
 }
 
-std::vector<std::string> overlayLines(uint32_t t, const TimelineEntry* first, const TimelineEntry* current,
-                                      double fps, bool paused) {
+std::vector<std::string> overlayLines(uint32_t t, const std::string& barAndBeat, const TimelineEntry* first,
+                                      const TimelineEntry* current, double fps, bool paused) {
     std::string head = musicTimeText(t);
+    if (!barAndBeat.empty()) head += "  " + barAndBeat;
     if (fps >= 0) {
         char rate[32];
         std::snprintf(rate, sizeof rate, "  %.1f fps", fps);

@@ -14,13 +14,13 @@ struct TimelineEntry;
 // Music time as mm:ss.mmm.
 std::string musicTimeText(uint32_t ms);
 
-// The overlay's lines at music time t: the time, then one line per row of the
-// script whose effect draws at t (the current row, then later rows whose
-// window holds t), with its number in the script, name and window.  first is
-// the script's first row and current the row the show is at; fps below 0 is
-// left out.
-std::vector<std::string> overlayLines(uint32_t t, const TimelineEntry* first, const TimelineEntry* current,
-                                      double fps, bool paused);
+// The overlay's lines at music time t: the time with the bar and beat where
+// the music has them, then one line per row of the script whose effect
+// draws at t (the current row, then later rows whose window holds t), with
+// its number in the script, name and window.  first is the script's first
+// row and current the row the show is at; fps below 0 is left out.
+std::vector<std::string> overlayLines(uint32_t t, const std::string& barAndBeat, const TimelineEntry* first,
+                                      const TimelineEntry* current, double fps, bool paused);
 
 // Presented frames per second over the last second or so of wall time.
 class FrameRate {

@@ -18,6 +18,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include "AudioFixtures.h"
 #include "GlState.h"
 #include "GridClock.h"
 #include "TestSupport.h"
@@ -25,6 +26,7 @@
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
 #include "engine/HeldFrame.h"
+#include "engine/MusicBars.h"
 #include "engine/ShowOverlay.h"
 #include "resources/DataFile.h"
 
@@ -292,6 +294,30 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         EXPECT_TRUE(std::equal(a.begin(), a.begin() + long(band), b.begin()));
         EXPECT_EQ(a == b, i < 5 || i >= 10);
     }
+}
+
+// What the overlay says: the time, bar and beat of a module (four rows a
+// beat, four beats a bar; 120 ms rows here, so rows 0, 6, 18 and 60), none
+// for a stream, and the rows drawing now.
+TEST(Player, OverlayNamesTheTimeTheBeatAndTheRowsDrawing) {
+    TempDataFolder folder;
+    folder.write("tune.mod", hlvtest::makeTinyMod(64, 6));
+    folder.write("tune.ogg", hlvtest::makeTinyMod(64, 6));
+    DataFileService files(folder.root());
+    MusicBars bars;
+    bars.open("tune.mod", files);
+    // Mid-row times: libopenmpt places a seek to within a tick of the row.
+    const std::vector<std::string> beats = {bars.at(60), bars.at(780), bars.at(2220), bars.at(7260)};
+    EXPECT_EQ(beats, (std::vector<std::string>{"bar 1 beat 1", "bar 1 beat 2", "bar 2 beat 1", "bar 4 beat 4"}));
+    bars.open("tune.ogg", files);
+    EXPECT_EQ(bars.at(490), "");
+
+    IEffect a("A"), b("B"), c("C");
+    const TimelineEntry rows[] = {{&a, 0, 1000}, {&b, 500, 800}, {&c, 900, 2000}, {}};
+    EXPECT_EQ(overlayLines(83456, "bar 2 beat 1", rows, &rows[0], -1, true),
+              (std::vector<std::string>{"01:23.456  bar 2 beat 1  paused", "row 1  A  0-1000"}));
+    EXPECT_EQ(overlayLines(600, "", rows, &rows[0], 59.94, false),
+              (std::vector<std::string>{"00:00.600  59.9 fps", "row 1  A  0-1000", "row 2  B  500-800"}));
 }
 
 std::string run(const std::string& command) {
