@@ -303,7 +303,7 @@ void Engine::showHeldFrame() {
 
 void Engine::present() {
     if (overlayOn_)
-        drawOverlay(overlayLines(previousTime, bars_.at(previousTime), schedule.entries,
+        drawShowOverlay(overlayLines(previousTime, bars_.at(previousTime), schedule.entries,
                                  broken_ ? nullptr : scheduleCursor, frameRate_.perSecond(), !control_.isPlaying()),
                     demo_.display.width, demo_.display.height);
     display_.presentFrame();

@@ -59,7 +59,7 @@ void FrameRate::frameShown() {
     since_ = now;
 }
 
-void drawOverlay(const std::vector<std::string>& lines, int width, int height) {
+void drawShowOverlay(const std::vector<std::string>& lines, int width, int height) {
     const int w = std::min(width, kMaxWidth);
     const int h = std::min(height, int(lines.size()) * kLineHeight + 2 * kMargin);
     if (w <= 0 || h <= 0) return;

@@ -36,4 +36,4 @@ private:
 
 // The lines in white on a dark band along the top of a width x height
 // window.  Nothing is drawn when no font can be found for them.
-void drawOverlay(const std::vector<std::string>& lines, int width, int height);
+void drawShowOverlay(const std::vector<std::string>& lines, int width, int height);

@@ -265,7 +265,7 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         const Frame plain = backBuffer();
         HeldFrame held;
         held.keep(kWidth, kHeight);
-        drawOverlay({"00:01.000  60.0 fps", "row 1  CubeFloor  0-1000"}, kWidth, kHeight);
+        drawShowOverlay({"00:01.000  60.0 fps", "row 1  CubeFloor  0-1000"}, kWidth, kHeight);
         const Frame withOverlay = backBuffer();
         EXPECT_EQ(before.diff(hlvtest::GlState::capture()), "");
         EXPECT_EQ(extrasBefore, extras());
