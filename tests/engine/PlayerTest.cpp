@@ -183,58 +183,39 @@ TEST(Player, PauseHoldsThePictureAndTheClock) {
 }
 
 // F5 after a script change plays the new schedule where the show was; an
-// edit that no longer loads leaves the show as it was, paused, and says why.
+// edit that no longer loads (a script, then a picture) leaves the show as it
+// was, paused, and says why; the mended folder loads, still paused.
 TEST(Player, ReloadTakesTheNewScheduleAndRefusesABrokenEdit) {
     TempDataFolder folder;
-    writeShow(folder);
     folder.writeScript({"FXTIME Flash 0 100000"}, "one.mod");
+    const std::vector<uint8_t> grey(16 * 16 * 3, 128);
+    folder.writePicture("final.png", 16, 16, 3, grey);
     Show show(folder);
-    std::vector<std::string> effects;   // the current row's effect at each step
-    std::vector<std::string> titles;
-    uint32_t reloadedAt = 0;
+    std::vector<std::string> seen;   // the current row's effect and the title, before each edit
+    uint32_t reloadedAt = 0, pausedAt = 0;
     show.run([&](Engine& e, size_t shown) {
-        const auto step = [&] { effects.push_back(e.cursor()->effect->name), titles.push_back(show.window.title); };
-        if (shown == 3) {
-            std::vector<uint8_t> grey(16 * 16 * 3, 128);
-            folder.writePicture("final.png", 16, 16, 3, grey);
-            folder.writeScript({"FXTIME Final 0 100000"}, "two.mod");
-            reloadedAt = e.previousTime;
-            e.onKeyDown(kKeyF5);
-        }
-        if (shown == 5) {
-            step();
-            folder.write("hlv.txt", std::string("INI_O1\n"));
-            e.onKeyDown(kKeyF5);
-        }
-        if (shown == 7) {
-            step();
-            folder.writeScript({"FXTIME Final 0 100000"}, "two.mod");
-            folder.write("final.png", std::string("not a picture"));
-            e.onKeyDown(kKeyF5);
-        }
-        if (shown == 9) {
-            step();
-            std::vector<uint8_t> grey(16 * 16 * 3, 128);
-            folder.writePicture("final.png", 16, 16, 3, grey);
-            e.onKeyDown(kKeyF5);
-        }
-        if (shown == 11) step(), e.onKeyDown(kKeyEscape);
+        if (shown % 2 || shown < 4) return;
+        const IEffect* current = e.cursor()->effect;
+        if (shown > 4) seen.push_back(std::string(current ? current->name : "none") + ": " + show.window.title);
+        if (shown == 4) folder.writeScript({"FXTIME Final 0 100000"}, "two.mod"), reloadedAt = e.previousTime;
+        if (shown == 6) folder.write("hlv.txt", std::string("INI_O1\n"));
+        if (shown == 8) folder.writeScript({"FXTIME Final 0 100000"}, "two.mod"), folder.write("final.png", "not a picture");
+        if (shown == 10) folder.writePicture("final.png", 16, 16, 3, grey), pausedAt = e.previousTime;
+        e.onKeyDown(shown == 12 ? kKeyEscape : kKeyF5);
     });
     if (show.window.shown.empty()) GTEST_SKIP() << "no offscreen GL window";
-    EXPECT_EQ(effects, (std::vector<std::string>{"Final", "Final", "Final", "Final"}));
-    ASSERT_EQ(titles.size(), 4u);
-    EXPECT_NE(titles[1].find("does not start with INI_01"), std::string::npos) << titles[1];
-    EXPECT_NE(titles[2].find("final.png"), std::string::npos) << titles[2];
-    EXPECT_EQ(titles[3], "Halvoren / Tarnwell");
-    const auto& calls = show.clock.calls;
-    const std::vector<std::string> reload = {"close", "start two.mod", "position " + std::to_string(reloadedAt)};
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(calls.begin() + 1, calls.begin() + 4), reload);
-    EXPECT_EQ(calls[4], "pause") << "the broken edit pauses the show";
-    // Paused it stays through the next reload too; nothing plays in between.
+    const std::string title = "Halvoren / Tarnwell";
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "Final: " + title, "Final: " + title + " - script \"hlv.txt\": does not start with INI_01 "
+                                                               "(it starts with \"INI_O1\")",
+                        "Final: " + title + " - picture \"final.png\": not decodable (not a PNG file)", "Final: " + title}));
+    const std::vector<std::string> want = {"start one.mod", "close", "start two.mod", "position " + std::to_string(reloadedAt),
+                                           "pause", "pause", "close", "start two.mod", "pause",
+                                           "position " + std::to_string(pausedAt), "close"};
+    EXPECT_EQ(show.clock.calls, want);
     const auto& shown = show.window.shown;
-    EXPECT_TRUE(shown[6].pixels == shown[8].pixels);
-    EXPECT_EQ(shown.back().t, shown[6].t);
+    EXPECT_TRUE(shown[7].pixels == shown[9].pixels) << "the refused edits keep the picture";
+    EXPECT_EQ(shown.back().t, shown[7].t) << "and the time, through the reload that works";
 }
 
 // The overlay puts back every piece of GL state it touches, and frames
@@ -245,35 +226,26 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         HLV_REQUIRE_GL(gl);
         hlvtest::setUnusualGlState();
         glActiveTexture(GL_TEXTURE1);
-        glEnable(GL_TEXTURE_2D);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
         glEnable(GL_SCISSOR_TEST);
-        glScissor(1, 2, 3, 4);
-        glClearColor(0.5f, 0.25f, 0.125f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        const auto extras = [] {
-            std::vector<GLint> v(8);
-            glGetIntegerv(GL_ACTIVE_TEXTURE, &v[0]);
-            glGetIntegerv(GL_UNPACK_ALIGNMENT, &v[1]);
-            glGetIntegerv(GL_SCISSOR_BOX, &v[2]);
-            v[6] = glIsEnabled(GL_SCISSOR_TEST);
-            v[7] = glIsEnabled(GL_TEXTURE_2D);
-            return v;
+        const auto state = [] {   // every value of GlState, then the active unit, the alignment, the scissor test
+            std::vector<float> all;
+            for (const auto& field : hlvtest::GlState::capture().fields) all.insert(all.end(), field.second.begin(), field.second.end());
+            GLint unit = 0, alignment = 0;
+            glGetIntegerv(GL_ACTIVE_TEXTURE, &unit), glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+            all.insert(all.end(), {float(unit), float(alignment), float(glIsEnabled(GL_SCISSOR_TEST))});
+            return all;
         };
-        const hlvtest::GlState before = hlvtest::GlState::capture();
-        const std::vector<GLint> extrasBefore = extras();
+        const std::vector<float> before = state();
         const Frame plain = backBuffer();
         HeldFrame held;
         held.keep(kWidth, kHeight);
         drawShowOverlay({"00:01.000  60.0 fps", "row 1  CubeFloor  0-1000"}, kWidth, kHeight);
-        const Frame withOverlay = backBuffer();
-        EXPECT_EQ(before.diff(hlvtest::GlState::capture()), "");
-        EXPECT_EQ(extrasBefore, extras());
-        EXPECT_FALSE(withOverlay == plain) << "the overlay drew";
+        EXPECT_FALSE(backBuffer() == plain) << "the overlay drew";
+        EXPECT_EQ(before, state());
         held.draw();
         EXPECT_TRUE(backBuffer() == plain) << "the held frame comes back as it was";
-        EXPECT_EQ(before.diff(hlvtest::GlState::capture()), "");
-        EXPECT_EQ(extrasBefore, extras());
+        EXPECT_EQ(before, state());
     }
 
     TempDataFolder folder;
