@@ -226,6 +226,7 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         HLV_REQUIRE_GL(gl);
         hlvtest::setUnusualGlState();
         glActiveTexture(GL_TEXTURE1);
+        glEnable(GL_TEXTURE_2D);   // the pixels must not be textured, nor the unit left off
         glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
         glEnable(GL_SCISSOR_TEST);
         const auto state = [] {   // every value of GlState, then the active unit, the alignment, the scissor test
