@@ -2,6 +2,7 @@
 // engine owns everything between.  The command line only replaces the setup
 // dialog's questions (see kUsage).
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,37 @@ int checkFolder(const std::string& folder) {
     return problems.empty() ? 0 : 1;
 }
 
+// The music as the player sees it: a MusicPlayer plays one piece once, and
+// a reload asks for the music again after closing it.
+class ReloadableMusic : public IDemoClock {
+public:
+    explicit ReloadableMusic(DataFileService& files) : files_(files) {}
+
+    void startMusic(const char* musicName) override {
+        if (!player_) player_ = std::make_unique<MusicPlayer>(files_);
+        player_->startMusic(musicName);
+    }
+    uint32_t readClock() override { return player_ ? player_->readClock() : 0; }
+    void stopSong() override {
+        if (player_) player_->stopSong();
+    }
+    void closeMusic() override {
+        if (player_) player_->closeMusic();
+        player_.reset();
+    }
+    void pause(bool paused) override {
+        if (player_) player_->pause(paused);
+    }
+    void setPosition(uint32_t ms) override {
+        if (player_) player_->setPosition(ms);
+    }
+    bool isPlaying() const override { return !player_ || player_->isPlaying(); }
+
+private:
+    DataFileService&             files_;
+    std::unique_ptr<MusicPlayer> player_;   // between startMusic and closeMusic
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,6 +125,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command.check) return checkFolder(command.checkFolder);
+    if (command.from > kShowEndMs) {
+        std::fprintf(stderr, "halvoren: --from %u: the show ends at %u ms\n", command.from, kShowEndMs);
+        return kStatusPastEnd;
+    }
 
     const VideoHold video;
     DisplayModeList& modes = DisplayModeList::instance();
@@ -117,10 +153,14 @@ int main(int argc, char** argv) {
             files.release();
             return 0;
         }
-        MusicPlayer clock(files);
+        ReloadableMusic music(files);
         EffectRegistry registry(showEffects());
-        Engine engine(demo, registry, clock, window);
-        return engine.run();
+        Engine engine(demo, registry, music, window);
+        if (command.from) engine.control().setPosition(command.from);
+        const int status = engine.run();
+        if (status == kStatusPastEnd)
+            std::fprintf(stderr, "halvoren: --from %u: the script's schedule has ended by then\n", command.from);
+        return status;
     } catch (const FatalError& failure) {
         window.destroyContext();   // the desktop mode and cursor come back before the message
         std::fprintf(stderr, "halvoren: %s\n", failure.what());

@@ -8,6 +8,7 @@ namespace {
 
 constexpr long kMaxSide = 16384;   // pixels; no display is larger, and width*height stays far from overflow
 constexpr long kMaxRate = 1000;    // Hz
+constexpr long kMaxFrom = 0xFFFFFFFFL;   // ms; the show's own end is checked where it is known
 
 const char* const kSampleCounts[] = {"0", "2", "4", "8", "16"};
 
@@ -34,7 +35,8 @@ bool parseSize(const char* text, int32_t& width, int32_t& height) {
 }  // namespace
 
 const char* const kUsage =
-    "Usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]\n"
+    "Usage: halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--from MS]\n"
+    "                [--help] [--version]\n"
     "       halvoren --check [DIR]\n"
     "Plays the show: its music and, in step with it, the effects data/hlv.txt\n"
     "schedules, read from data/ or data.dat in the folder it is started in.\n"
@@ -44,10 +46,19 @@ const char* const kUsage =
     "  --rate HZ      refresh rate of the screen mode (default: its lowest)\n"
     "  --samples N    multisampling: 0, 2, 4, 8 or 16\n"
     "Any of these skips the setup dialog; without them the dialog asks.\n"
+    "  --from MS      start the show MS milliseconds of music in\n"
     "  --check [DIR]  check the content in DIR (default: here) without playing it:\n"
     "                 one line per problem, status 0 only when there is none\n"
     "  --help         print this text\n"
-    "  --version      print the version\n";
+    "  --version      print the version\n"
+    "While the show plays:\n"
+    "  Space          pause and resume\n"
+    "  Right / Left   5 s forward / back\n"
+    "  PgDn / PgUp    30 s forward / back\n"
+    "  Home           back to the start\n"
+    "  F5             read the script, pictures and music again, and go on where it was\n"
+    "  F1             show or hide the music time, the schedule rows and the frame rate\n"
+    "  Escape         end the show\n";
 
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::string* error) {
     out = CommandLine{};
@@ -59,7 +70,7 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--size" || arg == "--rate" || arg == "--samples";
+        const bool takesValue = arg == "--size" || arg == "--rate" || arg == "--samples" || arg == "--from";
         const char* value = takesValue && i + 1 < argc ? argv[++i] : nullptr;
         if (takesValue && !value) return fail(arg + " needs a value");
         if (arg == "--check") {
@@ -90,6 +101,12 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& out, std::
             for (const char* n : kSampleCounts) known = known || std::strcmp(value, n) == 0;
             if (!known) return fail("--samples " + std::string(value) + ": expected 0, 2, 4, 8 or 16");
             out.choice.samples = int32_t(std::atoi(value));
+        } else if (arg == "--from") {
+            long ms = 0;
+            if (!parseNumber(value, 0, kMaxFrom, ms))
+                return fail("--from " + std::string(value) + ": expected milliseconds of music time");
+            out.from = uint32_t(ms);
+            continue;   // the dialog still asks
         } else {
             return fail(arg + ": unknown option");
         }

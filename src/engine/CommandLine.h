@@ -1,8 +1,9 @@
-// halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--help] [--version]
+// halvoren [--window | --fullscreen] [--size WxH] [--rate HZ] [--samples N] [--from MS] [--help] [--version]
 // halvoren --check [DIR]
-// Any of the choice options skips the setup dialog.
+// Any of the choice options skips the setup dialog; --from does not.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/DemoTypes.h"
@@ -12,6 +13,7 @@ struct CommandLine {
     bool choiceGiven = false;          // any of --window, --fullscreen, --size, --rate, --samples
     bool sizeGiven = false;            // --size: otherwise full screen takes the desktop's size
     bool rateGiven = false;            // --rate: otherwise full screen takes the mode's lowest rate
+    uint32_t from = 0;                 // --from: ms of music time the show starts at
     bool help = false;
     bool version = false;
     bool check = false;                // --check: look the content over instead of playing it

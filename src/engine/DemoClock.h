@@ -10,13 +10,14 @@
 class IDemoClock {
 public:
     virtual ~IDemoClock() = default;
-    // Once, right after every effect is initialised: the clock starts at 0 here.
+    // Right after every effect is initialised: the clock starts at 0 here.
+    // Again after a reload, with closeMusic before it, to read the music afresh.
     virtual void startMusic(const char* musicName) = 0;
     // Milliseconds of music heard so far.
     virtual uint32_t readClock() = 0;
     // The show has passed its end.
     virtual void stopSong() = 0;
-    // Once, first in the shutdown order.
+    // First in the shutdown order, and before the music is read again.
     virtual void closeMusic() = 0;
 
     // Steering for an interactive player, the way demo sync tools drive a

@@ -4,13 +4,22 @@
 
 #include "engine/DemoTypes.h"
 
-constexpr int kKeyEscape = 27;   // the key code a window reports for Escape
+// Keys as the window delivers them: the show knows no window system.
+constexpr int kKeyEscape = 27;
+constexpr int kKeySpace = 32;
+constexpr int kKeyLeft = 0x101;
+constexpr int kKeyRight = 0x102;
+constexpr int kKeyPageUp = 0x103;
+constexpr int kKeyPageDown = 0x104;
+constexpr int kKeyHome = 0x105;
+constexpr int kKeyF1 = 0x106;
+constexpr int kKeyF5 = 0x107;
 
 // What the viewer did, as the window delivers it.
 class IWindowEvents {
 public:
     virtual ~IWindowEvents() = default;
-    // A key went down: kKeyEscape for Escape, the platform's key code otherwise.
+    // A key went down: one of the kKey codes above, the platform's key code otherwise.
     virtual void onKeyDown(int key) = 0;
     // The window was closed or the session asked the program to quit.
     virtual void onDestroy() = 0;
@@ -30,4 +39,10 @@ public:
     virtual void presentFrame() = 0;
     // Restores the display mode and cursor, lets go of the GL context.
     virtual void destroyContext() = 0;
+    // Replaces the GL context with a new one on the same window, in the state
+    // createWindow leaves a context in; everything made in the old one goes
+    // with it.  False, keeping the old context, where the display cannot.
+    virtual bool renewContext(const DisplayChoice& choice) { (void)choice; return false; }
+    // The window's title; where there is no window, nothing.
+    virtual void setTitle(const char* title) { (void)title; }
 };

@@ -39,6 +39,22 @@ bool findMode(int display, const DisplayChoice& choice, SDL_DisplayMode& found) 
     return SDL_GetClosestDisplayMode(display, &wanted, &found) && sameMode(found, choice);
 }
 
+// The engine's own key numbers for the keys it listens to; others go by SDL's.
+int engineKey(SDL_Keycode key) {
+    switch (key) {
+    case SDLK_ESCAPE: return kKeyEscape;
+    case SDLK_SPACE: return kKeySpace;
+    case SDLK_LEFT: return kKeyLeft;
+    case SDLK_RIGHT: return kKeyRight;
+    case SDLK_PAGEUP: return kKeyPageUp;
+    case SDLK_PAGEDOWN: return kKeyPageDown;
+    case SDLK_HOME: return kKeyHome;
+    case SDLK_F1: return kKeyF1;
+    case SDLK_F5: return kKeyF5;
+    default: return int(key);
+    }
+}
+
 bool startVideo() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
     std::fprintf(stderr, "halvoren: cannot start the video system: %s\n", SDL_GetError());
@@ -141,7 +157,7 @@ void GlWindow::pollEvents(IWindowEvents& events) {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_KEYDOWN) {
-            events.onKeyDown(event.key.keysym.sym == SDLK_ESCAPE ? kKeyEscape : int(event.key.keysym.sym));
+            events.onKeyDown(engineKey(event.key.keysym.sym));
         } else if (event.type == SDL_QUIT ||
                    (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
             events.onDestroy();
@@ -177,6 +193,25 @@ void GlWindow::destroyContext() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         videoStarted_ = false;
     }
+}
+
+bool GlWindow::renewContext(const DisplayChoice& choice) {
+    if (!window_ || !context_) return false;
+    SDL_GLContext old = context_;
+    setPixelFormat(choice);   // the attributes the window was made with
+    if (!createContext(choice)) {
+        std::fprintf(stderr, "halvoren: cannot create a new GL context: %s\n", SDL_GetError());
+        context_ = old;
+        SDL_GL_MakeCurrent(window_, old);
+        return false;
+    }
+    SDL_GL_DeleteContext(old);   // not shared: the new one starts with nothing in it
+    glewReady_ = false;
+    return true;
+}
+
+void GlWindow::setTitle(const char* title) {
+    if (window_) SDL_SetWindowTitle(window_, title);
 }
 
 int GlWindow::lookupMultisampleFormat(int count) const {

@@ -22,6 +22,8 @@ public:
     void pollEvents(IWindowEvents& events) override;
     void presentFrame() override;
     void destroyContext() override;
+    bool renewContext(const DisplayChoice& choice) override;
+    void setTitle(const char* title) override;
 
     // Tries a throw-away hidden context with 2, 4, 8 and 16 samples, records
     // which work and returns the largest (0 when none does).

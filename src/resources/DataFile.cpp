@@ -436,11 +436,15 @@ std::unique_ptr<DataFile> DataFileService::find(const char* name) {
         // Prefix and name together must fit a path; a cut-off name could
         // open some other file.
         if (std::strlen(prefix) + std::strlen(name) > kMaxPath) continue;
-        if (file->load((root_ + prefix + name).c_str())) return file;
+        if (file->load((root_ + prefix + name).c_str())) {
+            if (notedNames_) notedNames_->push_back(name);
+            return file;
+        }
     }
 
     if (archive_ && archive_->load(name)) {
         file->takeFrom(*archive_);
+        if (notedNames_) notedNames_->push_back(name);
         return file;
     }
     return nullptr;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <minizip/unzip.h>
 
@@ -112,6 +113,11 @@ public:
     // A new DataFile holding the whole file, or null when nobody has it.
     std::unique_ptr<DataFile> find(const char* name);
 
+    // While names is set, every name find() hands a file out for is added to
+    // it: the player learns which files the effects read, to check them
+    // before it reloads.  Not owned.
+    void noteNames(std::vector<std::string>* names) { notedNames_ = names; }
+
     // Closes the archive; find() afterwards only searches the directory.
     void release();
 
@@ -123,4 +129,5 @@ private:
     std::string archiveName_;         // relative to root_
     DataFile*   archive_ = nullptr;   // owned; the one archive record
     std::string archiveError_;        // set by init()
+    std::vector<std::string>* notedNames_ = nullptr;
 };

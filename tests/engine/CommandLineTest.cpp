@@ -24,6 +24,8 @@ TEST(CommandLine, OptionsWriteTheChoiceAndSayWhetherOneWasGiven) {
     EXPECT_EQ(numbers(), (std::vector<int>{1920, 1080, 75, 16}));
     ASSERT_TRUE(parse({"--samples", "0"}, c));
     EXPECT_TRUE(c.choiceGiven && !c.choice.fullscreen && !c.sizeGiven && !c.rateGiven) << "a new parse starts afresh";
+    ASSERT_TRUE(parse({"--from", "125000"}, c));
+    EXPECT_TRUE(c.from == 125000 && !c.choiceGiven) << "a start position leaves the dialog to ask";
 }
 
 TEST(CommandLine, BadInputIsRefusedNamingTheArgument) {
@@ -33,6 +35,7 @@ TEST(CommandLine, BadInputIsRefusedNamingTheArgument) {
         {"--rate", "0"},       {"--rate", "60Hz"},  {"--rate", "99999999999999999999"},
         {"--samples", "3"},    {"--samples", ""},      {"--window", "--fullscreen"},
         {"--check", "--window"}, {"--size", "640x480", "--check"},
+        {"--from", "-1"},      {"--from", "2:00"},     {"--from", "4294967296"},
     };
     for (const auto& args : bad) {
         CommandLine c;

@@ -65,6 +65,8 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
         {&good, "--help", 0, "Usage: halvoren", false},
         {&good, "--version", 0, "halvoren ", false},
         {&good, "--size 640", 2, "Usage: halvoren", false},
+        {&good, "--from 168501", 2, "halvoren: --from 168501: the show ends at 168500 ms\n", true},
+        {&good, "--from 5000", 2, "halvoren: --from 5000: the script's schedule has ended by then\n", false},
         {&noData, "", 1, whereLooked(noData), true},
         {&noScript, "", 1, whereLooked(noScript), true},
         {&lowerHeader, "", 1, script + "does not start with INI_01 (it starts with \"ini_01\")\n", true},
