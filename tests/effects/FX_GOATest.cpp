@@ -16,11 +16,21 @@ TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
     EXPECT_NE(at(255, 255 + 31), at(255, 255 + 62)) << "no rings";
 }
 
-TEST(FX_GOA, WindowsStayInsideTheRingImagesAndCircle) {
+// Window A goes round a circle at 0.3 radians per second, starting at the
+// bottom of it; window B runs a figure-eight at 0.48, its columns swinging
+// twice for each swing of its rows.  Origins are 20 + |100 f + 100|, cut to
+// whole pixels, so every window stays inside the ring images.
+TEST(FX_GOA, WindowsRunACircleAndAFigureEightFromTheirStartingCorners) {
+    const GoaWindows start = FX_GOA::windowsAt(0);
+    EXPECT_EQ((std::vector<uint32_t>{120, 220, 220, 120}), (std::vector<uint32_t>{start.x1, start.y1, start.x2, start.y2}));
+    auto origin = [](double f) { return 20.0 + 100.0 * f + 100.0; };
     for (uint32_t t = 0; t < 200000; t += 997) {
         const GoaWindows w = FX_GOA::windowsAt(t);
-        for (uint32_t v : {w.x1, w.y1, w.x2, w.y2}) ASSERT_TRUE(v >= 20 && v <= 220) << t;   // window + 256 inside 512
-        ASSERT_NEAR(100.0, std::hypot(w.x1 - 120.0, w.y1 - 120.0), 1.5) << t;
+        const double a = 0.3 * t / 1000.0, b = 0.48 * t / 1000.0;
+        ASSERT_NEAR(origin(std::sin(a)), w.x1, 1.0) << t;
+        ASSERT_NEAR(origin(std::cos(a)), w.y1, 1.0) << t;
+        ASSERT_NEAR(origin(std::cos(2 * b)), w.x2, 1.0) << t;
+        ASSERT_NEAR(origin(std::sin(b)), w.y2, 1.0) << t;
     }
 }
 
