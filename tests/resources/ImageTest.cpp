@@ -70,29 +70,17 @@ Bytes tga(uint16_t width, uint16_t height, size_t n) {
 }
 
 // A 24-bit TGA of a picture given top row first as RGB: pixels stored B G R,
-// rows bottom-up unless topDown, and with rle each row packed into run
-// packets (a repeated pixel) and raw packets (the pixels between runs).
+// rows bottom-up unless topDown; with rle each row is packed into a run
+// packet for each repeated pixel and a raw packet for each single one.
 Bytes tgaOf(int width, int height, const Bytes& rgb, bool topDown, bool rle) {
     Bytes out = {0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8),
                  uint8_t(height), uint8_t(height >> 8), 24, uint8_t(topDown ? 0x20 : 0)};
     for (int r = 0; r < height; ++r) {
         const uint8_t* row = &rgb[size_t(topDown ? r : height - 1 - r) * width * 3];
-        auto bgr = [&](int x) { out.insert(out.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]}); };
-        auto runAt = [&](int x) {
-            int n = 1;
+        for (int x = 0, n = 1; x < width; x += n, n = 1) {
             while (x + n < width && std::equal(row + x * 3, row + x * 3 + 3, row + (x + n) * 3)) ++n;
-            return n;
-        };
-        for (int x = 0; x < width;) {
-            int n = rle ? runAt(x) : width;
-            if (n > 1 && rle) {
-                out.push_back(uint8_t(0x80 | (n - 1))), bgr(x);
-            } else {
-                if (rle) for (n = 1; x + n < width && runAt(x + n) == 1;) ++n;
-                if (rle) out.push_back(uint8_t(n - 1));
-                for (int k = 0; k < n; ++k) bgr(x + k);
-            }
-            x += n;
+            if (rle) out.push_back(uint8_t(n > 1 ? 0x80 | (n - 1) : 0));
+            for (int k = 0; k < (rle ? 1 : n); ++k) out.insert(out.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
         }
     }
     return out;
