@@ -134,4 +134,19 @@ inline std::vector<float> viewed(float x, float y, float z) {
     return e;
 }
 
+// The frame pixel (x from the left, y from the top, as doubles) where a
+// gluLookAt camera with a gluPerspective lens of fovY degrees shows a world
+// point, worked out from the lens alone.
+inline std::vector<double> lookAtPixel(const std::vector<double>& point, const std::vector<double>& eye,
+                                       const std::vector<double>& target, double fovY, int width, int height) {
+    auto minus = [](auto a, auto b) { return std::vector<double>{a[0] - b[0], a[1] - b[1], a[2] - b[2]}; };
+    auto dot3 = [](auto a, auto b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; };
+    auto unit = [&](std::vector<double> a) { const double l = std::sqrt(dot3(a, a)); return std::vector<double>{a[0] / l, a[1] / l, a[2] / l}; };
+    const std::vector<double> f = unit(minus(target, eye)), r = unit({-f[2], 0, f[0]});   // forward, right (up is +y)
+    const std::vector<double> u = {r[1] * f[2] - r[2] * f[1], r[2] * f[0] - r[0] * f[2], r[0] * f[1] - r[1] * f[0]};
+    const std::vector<double> d = minus(point, eye);
+    const double depth = dot3(d, f) * std::tan(fovY * M_PI / 360);
+    return {(1 + dot3(d, r) / (depth * width / height)) * width / 2, (1 - dot3(d, u) / depth) * height / 2};
+}
+
 }  // namespace hlvtest

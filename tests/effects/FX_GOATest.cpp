@@ -16,11 +16,21 @@ TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
     EXPECT_NE(at(255, 255 + 31), at(255, 255 + 62)) << "no rings";
 }
 
-TEST(FX_GOA, WindowsStayInsideTheRingImagesAndCircle) {
+// Window A goes round a circle at 0.3 radians per second, starting at the
+// bottom of it; window B runs a figure-eight at 0.48, its columns swinging
+// twice for each swing of its rows.  Origins are 20 + |100 f + 100|, cut to
+// whole pixels, so every window stays inside the ring images.
+TEST(FX_GOA, WindowsRunACircleAndAFigureEightFromTheirStartingCorners) {
+    const GoaWindows start = FX_GOA::windowsAt(0);
+    EXPECT_EQ((std::vector<uint32_t>{120, 220, 220, 120}), (std::vector<uint32_t>{start.x1, start.y1, start.x2, start.y2}));
+    auto origin = [](double f) { return 20.0 + 100.0 * f + 100.0; };
     for (uint32_t t = 0; t < 200000; t += 997) {
         const GoaWindows w = FX_GOA::windowsAt(t);
-        for (uint32_t v : {w.x1, w.y1, w.x2, w.y2}) ASSERT_TRUE(v >= 20 && v <= 220) << t;   // window + 256 inside 512
-        ASSERT_NEAR(100.0, std::hypot(w.x1 - 120.0, w.y1 - 120.0), 1.5) << t;
+        const double a = 0.3 * t / 1000.0, b = 0.48 * t / 1000.0;
+        ASSERT_NEAR(origin(std::sin(a)), w.x1, 1.0) << t;
+        ASSERT_NEAR(origin(std::cos(a)), w.y1, 1.0) << t;
+        ASSERT_NEAR(origin(std::cos(2 * b)), w.x2, 1.0) << t;
+        ASSERT_NEAR(origin(std::sin(b)), w.y2, 1.0) << t;
     }
 }
 
@@ -51,7 +61,7 @@ TEST(FX_GOA, TurnsInBurstsOfHalfASecondAfterRestsOf800Ms) {
 static void writeGoaData(const TempDataFolder& folder) { writePatternPicture(folder, "goa/textura.png"); }
 using GoaGl = EffectGl<writeGoaData>;
 
-TEST_F(GoaGl, StartWorksOnTheActiveUnitAndTheFoggedLandscapeRendersTheSameWayTwice) {
+TEST_F(GoaGl, StartWorksOnTheActiveUnitAndLeavesTheViewAsItFoundIt) {
     FX_GOA goa(world.demo);
     goa.init();
     glActiveTexture(GL_TEXTURE1);   // an earlier effect left unit 1 active
@@ -62,7 +72,33 @@ TEST_F(GoaGl, StartWorksOnTheActiveUnitAndTheFoggedLandscapeRendersTheSameWayTwi
     showFrame(goa, 0, 0);
     EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
     goa.release();
+}
 
-    for (const Frame& f : playTwice<FX_GOA>(writeGoaData, {68571, 70000, 72000}, "goa"))
-        EXPECT_GT(pixelsOtherThan(f, 0x000000FFu), f.size() / 12) << "mostly black";
+// High ground is bright: under a white texture each grid point's grey is its
+// height, and the points nearer the camera (0, 10, -30) than the fog's start
+// show the heights the two windows give at that moment, rows of the field
+// running away from the camera and columns across.
+TEST(FX_GOAFrames, NearGroundIsAsBrightAsItIsHigh) {
+    constexpr uint32_t kTime = 70000;
+    const auto frames = playTwice<FX_GOA>([](const TempDataFolder& folder) {
+        folder.writeSolidPicture("goa/textura.png", 8, 8, 3, 0xFFFFFFFFu);
+    }, {kTime}, "goa", 160, 120);
+    HLV_REQUIRE_DEVICE(!frames.empty(), "no headless GL context");
+    std::vector<uint8_t> rings(FX_GOA::kRingBytes), field(FX_GOA::kFieldBytes, 0);
+    FX_GOA::fillRings(rings.data(), 512);
+    FX_GOA::sumWindows(rings.data(), rings.data(), FX_GOA::windowsAt(kTime), field.data());
+    int near = 0, matching = 0;
+    for (int row = 0; row < 51; ++row) {
+        for (int column = 0; column < 51; ++column) {
+            const int height = field[row * 5 * 256 + column * 5];
+            const std::vector<double> point = {0.9 * column - 23.04, 0.01 * height, 0.9 * row - 23.04};
+            const std::vector<double> at = lookAtPixel(point, {0, 10, -30}, {0, 0, 0}, 45, 160, 120);
+            if (std::hypot(point[0], point[1] - 10, point[2] + 30) > 19 || at[0] < 2 || at[0] > 158 || at[1] < 2 || at[1] > 118)
+                continue;
+            const int grey = frames[0][(size_t(at[1]) * 160 + size_t(at[0])) * 4 + 1];
+            ++near, matching += std::abs(grey - height) <= 12;
+        }
+    }
+    ASSERT_GT(near, 40);
+    EXPECT_GT(matching, near * 8 / 10) << near << " near points";
 }

@@ -63,9 +63,57 @@ TEST_F(TunnelGl, StartLightsThroughTheOldViewAndTheFlightCarriesOver) {
     tunnel.release();
 }
 
-TEST(FX_TunnelFrames, RenderAFilledTubeTheSameWayTwice) {
-    // Through the long band to the far end of the tube.
-    const auto frames = playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000}, "tunnel");
-    if (frames.empty()) GTEST_SKIP() << "no headless GL context";
-    for (const Frame& f : frames) EXPECT_GT(pixelsOtherThan(f, 0x000000FFu), f.size() / 8) << "mostly black";
+// Mean green level of the pixels of a frame (w x h) where keep(x, y) holds.
+template <class Keep>
+double meanGreen(const Frame& f, int w, int h, Keep keep) {
+    double sum = 0, n = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (keep(x, y)) sum += f[(size_t(y) * w + x) * 4 + 1], ++n;
+    return n ? sum / n : 0;
+}
+
+// The flight as a viewer sees it: the far end straight ahead lost in the
+// black fog, the walls round it lit, frame after frame (and the same twice).
+TEST(FX_TunnelFrames, TheFarEndIsDarkAndTheWallsRoundItLit) {
+    const auto frames = playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000}, "tunnel", 160, 120);
+    HLV_REQUIRE_DEVICE(!frames.empty(), "no headless GL context");
+    for (const Frame& f : frames) {
+        const double middle = meanGreen(f, 160, 120, [](int x, int y) { return std::abs(x - 80) < 8 && std::abs(y - 60) < 6; });
+        const double edge = meanGreen(f, 160, 120, [](int x, int y) { return x < 16 || x >= 144 || y < 12 || y >= 108; });
+        EXPECT_LT(middle * 4, edge) << "middle " << middle << ", edge " << edge;
+    }
+}
+
+// How far frame b is from frame a turned counter-clockwise by the given
+// degrees about the middle: mean green difference over the middle disc.
+double turnedDifference(const Frame& a, const Frame& b, int w, int h, double degrees) {
+    const double c = std::cos(degrees * M_PI / 180), s = std::sin(degrees * M_PI / 180);
+    double sum = 0, n = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const double X = x + 0.5 - w / 2.0, Y = h / 2.0 - y - 0.5;   // y up
+            if (std::hypot(X, Y) > h / 2.0 - 2) continue;
+            // b shows at (X, Y) what a showed there turned back.
+            const int ax = int(std::lround(c * X + s * Y + w / 2.0 - 0.5)), ay = int(std::lround(h / 2.0 - 0.5 - (c * Y - s * X)));
+            sum += std::abs(int(a[(size_t(ay) * w + ax) * 4 + 1]) - int(b[(size_t(y) * w + x) * 4 + 1])), ++n;
+        }
+    }
+    return sum / n;
+}
+
+// The picture rolls counter-clockwise, 100 degrees per second of music time:
+// two frames 0.3 s apart with no flight between them are 30 degrees apart.
+TEST_F(TunnelGl, ThePictureRollsCounterClockwiseWithTheMusic) {
+    world.folder.writeSolidPicture("tunnel/textura.png", 8, 8, 3, 0x909090FFu);   // only the shape and light show
+    FX_Tunnel tunnel(world.demo);
+    tunnel.init();
+    tunnel.start();
+    showFrame(tunnel, 1000, 0);
+    const Frame before = gl.readPixels();
+    showFrame(tunnel, 1300, 0);
+    const Frame after = gl.readPixels();
+    tunnel.release();
+    const double ccw = turnedDifference(before, after, 96, 72, 30), cw = turnedDifference(before, after, 96, 72, -30);
+    EXPECT_LT(ccw * 3, cw) << "turned counter-clockwise: " << ccw << ", clockwise: " << cw;
 }

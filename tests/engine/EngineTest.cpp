@@ -100,7 +100,9 @@ TEST_F(EngineTest, ScheduleTraces) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script.back());
         EXPECT_EQ(0, runShow(c.script, c.times));
-        EXPECT_EQ(Log(std::find(gLog.begin(), gLog.end(), "music.start") + 1, gLog.end()), c.want);
+        const auto started = std::find(gLog.begin(), gLog.end(), "music.start");
+        ASSERT_NE(started, gLog.end()) << "the music never started";
+        EXPECT_EQ(Log(started + 1, gLog.end()), c.want);
     }
 }
 

@@ -21,7 +21,7 @@ class SetupDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         HLV_REQUIRE_X(VirtualDisplay::shared());
-        if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "GTK cannot open " << VirtualDisplay::shared().name();
+        HLV_REQUIRE_DEVICE(gtk_init_check(nullptr, nullptr), "GTK cannot open " << VirtualDisplay::shared().name());
         modes.enumerate({{1280, 1024, 32, 60}, {1024, 768, 32, 75}, {1024, 768, 32, 60}, {1280, 960, 32, 60},
                          {1280, 960, 32, 50}, {1024, 768, 32, 85}, {800, 600, 32, 72}});
     }

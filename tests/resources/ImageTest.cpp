@@ -1,5 +1,6 @@
 #include "resources/Image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <tuple>
@@ -68,6 +69,23 @@ Bytes tga(uint16_t width, uint16_t height, size_t n) {
     return out;
 }
 
+// A 24-bit TGA of a picture given top row first as RGB: pixels stored B G R,
+// rows bottom-up unless topDown; with rle each row is packed into a run
+// packet for each repeated pixel and a raw packet for each single one.
+Bytes tgaOf(int width, int height, const Bytes& rgb, bool topDown, bool rle) {
+    Bytes out = {0, 0, uint8_t(rle ? 10 : 2), 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8),
+                 uint8_t(height), uint8_t(height >> 8), 24, uint8_t(topDown ? 0x20 : 0)};
+    for (int r = 0; r < height; ++r) {
+        const uint8_t* row = &rgb[size_t(topDown ? r : height - 1 - r) * width * 3];
+        for (int x = 0, n = 1; x < width; x += n, n = 1) {
+            while (x + n < width && std::equal(row + x * 3, row + x * 3 + 3, row + (x + n) * 3)) ++n;
+            if (rle) out.push_back(uint8_t(n > 1 ? 0x80 | (n - 1) : 0));
+            for (int k = 0; k < (rle ? 1 : n); ++k) out.insert(out.end(), {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]});
+        }
+    }
+    return out;
+}
+
 // The FatalError message of the call, or a note that there was none.
 template <class Call>
 std::string fatalMessageOf(Call call) {
@@ -85,10 +103,15 @@ TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
     Bytes rgba;
     for (size_t i = 0; i < kPicture.size(); i += 3)
         rgba.insert(rgba.end(), {kPicture[i], kPicture[i + 1], kPicture[i + 2], uint8_t(i * 10)});
+    const Bytes kRuns = {255, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255, 255, 255};
     struct Case { const char* name; Bytes file; int width, height, bytesPerPixel; Bytes pixels; };
     const Case cases[] = {
         {"BIG.PNG", encodePng(kWide, kHigh, 2, 8, kPicture), kWide, kHigh, 3, kPicture},   // the lookup keeps the case
-        {"grey.tga", tga(2, 1, 6), 2, 1, 3, Bytes(6, 0x40)},
+        // Red, red, green over blue, white, white: a run and a single pixel in each row.
+        {"up-raw.tga", tgaOf(3, 2, kRuns, false, false), 3, 2, 3, kRuns},
+        {"down-raw.tga", tgaOf(3, 2, kRuns, true, false), 3, 2, 3, kRuns},
+        {"up-rle.tga", tgaOf(3, 2, kRuns, false, true), 3, 2, 3, kRuns},
+        {"down-rle.tga", tgaOf(3, 2, kRuns, true, true), 3, 2, 3, kRuns},
         {"rgba.png", encodePng(kWide, kHigh, 6, 8, rgba), kWide, kHigh, 4, rgba},
         {"grey-alpha.png", encodePng(2, 1, 4, 8, {10, 20, 30, 40}), 2, 1, 4, {10, 10, 10, 20, 30, 30, 30, 40}},
         {"palette-alpha.png", encodePng(2, 1, 3, 8, {1, 0}, {9, 8, 7, 200, 150, 100}, {255, 60}), 2, 1, 4,

@@ -100,13 +100,15 @@ TEST(RarArchive, RefusalsNameTheArchiveTheEntryAndTheProblem) {
     const std::tuple<Bytes, const char*, const char*> cases[] = {
         {arc, "later.bin", "version"}, {arc, "old.bin", "version"}, {arc, "secret.bin", "encrypted"},
         {arc, "short.bin", ""},        {arc, "crc.bin", "CRC"},     {arc, "early.bin", ""},
-        {laterMarker, "a", ""},        {Bytes{}, "a", ""},          {kStored, "missing.txt", ""},
-        {kStored, "hlv.tx", ""},       {kStored, "hlv.txt2", ""},   {kStored, "", ""}};
+        {laterMarker, nullptr, "marker"}, {Bytes{}, nullptr, "marker"}, {kStored, "missing.txt", "no such file"},
+        {kStored, "hlv.tx", "no such file"}, {kStored, "hlv.txt2", "no such file"}, {kStored, "", "no such file"}};
     for (const auto& [bytes, name, problem] : cases) {
-        const Got g = get(bytes, name);
+        const Got g = get(bytes, name ? name : "a");
         EXPECT_FALSE(g.ok) << name;
-        for (const char* word : {"test.rar", name, problem})
-            EXPECT_NE(g.error.find(word), std::string::npos) << name << ": " << g.error;
+        // The entry is named in quotes (the empty one too); a whole archive that is no archive names none.
+        const std::string quoted = name ? std::string("\"") + name + "\"" : "test.rar";
+        for (const std::string& word : {std::string("test.rar"), quoted, std::string(problem)})
+            EXPECT_NE(g.error.find(word), std::string::npos) << (name ? name : "a") << ": " << g.error;
     }
 }
 

@@ -41,6 +41,25 @@ TEST(BlurDecay, OddWidthPairsStraddleRowsAndUnpairedSizesAreRefused) {
     EXPECT_EQ(Pixels(3 * 3 * 4, 200), q);
 }
 
+// Each byte on its own: no carry into the next, no wrap past 255.  Lengths
+// that are not whole blocks of 16 pixels are refused with nothing written.
+TEST(AddSaturate, EveryByteClampsOnItsOwnAndPartBlocksAreRefused) {
+    const Pixels even = {200, 100, 0, 0}, evenAdd = {100, 100, 255, 0}, evenSum = {255, 200, 255, 0};
+    const Pixels odd = {0, 1, 255, 254}, oddAdd = {0, 254, 0, 1}, oddSum = {0, 255, 255, 255};
+    Pixels dst, src;
+    for (int k = 0; k < 32; ++k) {
+        dst.insert(dst.end(), (k % 2 ? odd : even).begin(), (k % 2 ? odd : even).end());
+        src.insert(src.end(), (k % 2 ? oddAdd : evenAdd).begin(), (k % 2 ? oddAdd : evenAdd).end());
+    }
+    const Pixels before = dst;
+    for (int n : {15, 17, 8, 0, -16}) EXPECT_FALSE(addSaturate(dst.data(), src.data(), n)) << n;
+    EXPECT_FALSE(addSaturate(nullptr, src.data(), 16) || addSaturate(dst.data(), nullptr, 16));
+    ASSERT_EQ(before, dst) << "a refusal wrote";
+    ASSERT_TRUE(addSaturate(dst.data(), src.data(), 32));
+    for (int k = 0; k < 32; ++k)
+        EXPECT_EQ(k % 2 ? oddSum : evenSum, Pixels(dst.begin() + k * 4, dst.begin() + k * 4 + 4)) << "pixel " << k;
+}
+
 class RenderText : public ::testing::Test {
 protected:
     static constexpr int kW = 256, kH = 128, kBytes = kW * kH * 4;

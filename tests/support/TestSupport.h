@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -65,8 +66,16 @@ private:
     bool          ok_ = false;
 };
 
-// Skips the current test when no GL context could be made.
-#define HLV_REQUIRE_GL(gl) \
-    if (!(gl).ok()) GTEST_SKIP() << "no headless GL context"
+// Ends the current test when a device it needs is missing: a skip on a
+// developer's machine, but a failure when CI is set, so a runner that lost
+// its GL or display cannot pass by skipping.  why may be a << chain.
+#define HLV_REQUIRE_DEVICE(ok, why)                                                  \
+    if (ok) {                                                                        \
+    } else if (std::getenv("CI"))                                                    \
+        GTEST_FAIL() << why << " (CI is set, so a missing device fails the test)"; \
+    else                                                                             \
+        GTEST_SKIP() << why
+
+#define HLV_REQUIRE_GL(gl) HLV_REQUIRE_DEVICE((gl).ok(), "no headless GL context")
 
 }  // namespace hlvtest

@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include "TestSupport.h"   // HLV_REQUIRE_DEVICE
+
 namespace hlvtest {
 
 class VirtualDisplay {
@@ -33,8 +35,8 @@ private:
     std::string why_;
 };
 
-// Skips the current test, with the reason, when there is no virtual display.
-#define HLV_REQUIRE_X(display) \
-    if (!(display).ok()) GTEST_SKIP() << (display).why()
+// Ends the current test, with the reason, when there is no virtual display
+// (a failure when CI is set).
+#define HLV_REQUIRE_X(display) HLV_REQUIRE_DEVICE((display).ok(), (display).why())
 
 }  // namespace hlvtest

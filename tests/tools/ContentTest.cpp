@@ -18,6 +18,7 @@
 #include "effects/ContentTexts.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
+#include "engine/LoadingScreen.h"
 #include "engine/Timeline.h"
 #include "resources/DataFile.h"
 #include "resources/Image.h"
@@ -282,21 +283,47 @@ TEST_F(ContentTest, FrameLoopWalksEveryRowWhileItIsOpenAndScenesLastLongEnoughEv
     EXPECT_GT(gaps.quitAt, kShowEndMs - 20);
 }
 
-// The loading bar, the scenes behind the layers and the flares' squares: what
-// a picture lays over must let the rest show; so must the canyon's ground.
-TEST_F(ContentTest, OverlaysLayersFlaresAndTheHeightMapLetWhatIsBehindShow) {
-    Pixels over("loading/damunt.png", root()), back("loading/fondo.png", root());
-    // Seventeen initialised effects take the bar's right end to 0.045 + 0.3 * 0.5714.
-    const double right = 0.045 + 0.3 * (-0.806 + 17 * 0.0822 - 0.02);
-    auto inBar = [&](int x, int y) {
-        const double nx = (x + 0.5) / 256.0 - 1.0, ny = 1.0 - (y + 0.5) / 256.0;
-        return nx >= -0.219 && nx <= right && ny >= -0.439 && ny <= -0.415;
-    };
-    EXPECT_EQ(sum(over, [&](int x, int y) { return inBar(x, y) && over.at(x, y)[3] != 0; }), 0)
+// The loading bar as the engine leaves it once the script's effects are
+// initialised: drawn over black with nothing on top, which shows where it
+// lies, then over the content's own pictures, where the overlay must leave
+// it as it was and the backdrop behind it must be dim.
+TEST_F(ContentTest, LoadingOverlayLeavesTheProgressBarShowing) {
+    hlvtest::HeadlessGl gl(512, 512);
+    HLV_REQUIRE_GL(gl);
+    RenderLog log;
+    auto registry = dummyRegistry(log);
+    DataFileService files(root());
+    DemoContext demo;
+    demo.files = &files;
+    Offline offline;
+    Engine engine(demo, *registry, offline, offline);
+    ASSERT_TRUE(loadScript(engine.schedule, "hlv.txt", files, *registry));
+    engine.initPass();
+
+    hlvtest::TempDataFolder blank;
+    blank.writeSolidPicture("black.png", 4, 4, 3, 0x000000FFu);
+    blank.writeSolidPicture("clear.png", 4, 4, 4, 0x00000000u);
+    DataFileService blanks(blank.root());
+    drawLoadingScreen(loadTexture("black.png", blanks), loadTexture("clear.png", blanks), engine.loadProgress);
+    const std::vector<uint8_t> bar = gl.readPixels();
+    drawLoadingScreen(loadTexture("loading/fondo.png", files), loadTexture("loading/damunt.png", files), engine.loadProgress);
+    const std::vector<uint8_t> shown = gl.readPixels();
+
+    Pixels back("loading/fondo.png", root());
+    ASSERT_TRUE(back.image.width == 512 && back.image.height == 512);
+    auto inBar = [&](int x, int y) { const uint8_t* p = &bar[(size_t(y) * 512 + x) * 4]; return p[0] + p[1] + p[2] > 0; };
+    auto same = [&](int x, int y) { return std::equal(&bar[(size_t(y) * 512 + x) * 4], &bar[(size_t(y) * 512 + x) * 4 + 3],
+                                                      &shown[(size_t(y) * 512 + x) * 4]); };
+    ASSERT_GT(sum(back, inBar), 0) << "no bar drawn";
+    EXPECT_EQ(sum(back, [&](int x, int y) { return inBar(x, y) && !same(x, y); }), 0)
         << "the overlay hides part of the progress bar";
     const double behind = sum(back, [&](int x, int y) { return inBar(x, y) ? back.luminance(x, y) : 0.0; });
-    EXPECT_LT(behind / std::max(sum(back, inBar), 1.0), 0.12) << "the bar's dim blue would not stand out";
+    EXPECT_LT(behind / sum(back, inBar), 0.12) << "the bar's dim blue would not stand out";
+}
 
+// The scenes behind the layers and the flares' squares: what a picture lays
+// over must let the rest show; so must the canyon's ground.
+TEST_F(ContentTest, LayersFlaresAndTheHeightMapLetWhatIsBehindShow) {
     for (int n : kLayerSets) {
         SCOPED_TRACE("layer set " + std::to_string(n));
         const std::string stem = "layers/" + std::to_string(n);

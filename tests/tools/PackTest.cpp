@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -202,13 +205,30 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
     const std::string tool = HLV_BINARY_DIR "/tools/pack/halvoren-pack";
     const std::string archive = packed.root() + "data.dat", out = packed.root() + "canon.out";
-    auto run = [](const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()); };
-    ASSERT_EQ(run(tool + " create " + archive + " " + loose.root() + "data --solid"), 0);
-    EXPECT_EQ(run(tool + " list " + archive), 0);
-    ASSERT_EQ(run(tool + " extract " + archive + " VELM\\\\canon.raw " + out), 0);
+    // The exit status as the shell reports it (128 + the signal for a crash)
+    // and what went to stderr.
+    auto run = [&](const std::string& args) {
+        const std::string said = packed.root() + "stderr.txt";
+        const int raw = std::system((tool + " " + args + " >/dev/null 2>" + said).c_str());
+        const Bytes text = readFile(said);
+        return std::pair{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(text.begin(), text.end())};
+    };
+    ASSERT_EQ(run("create " + archive + " " + loose.root() + "data --solid").first, 0);
+    EXPECT_EQ(run("list " + archive).first, 0);
+    ASSERT_EQ(run("extract " + archive + " VELM\\\\canon.raw " + out).first, 0);
     EXPECT_TRUE(readFile(out) == height);
-    EXPECT_NE(run(tool + " extract " + archive + " velm/missing.raw " + out), 0);
-    EXPECT_NE(run(tool + " create " + archive + " " + loose.root() + "no-such-folder"), 0);
+    // Work it cannot do ends with 1 and names the problem; a command it does
+    // not know ends with 2 and the usage.
+    const std::tuple<std::string, int, std::vector<std::string>> refusals[] = {
+        {"extract " + archive + " velm/missing.raw " + out, 1, {"velm/missing.raw", "no such file"}},
+        {"create " + archive + " " + loose.root() + "no-such-folder", 1, {"no-such-folder", "not a folder"}},
+        {"create " + archive + " " + loose.root() + "data --fast", 2, {"usage: halvoren-pack create"}},
+        {"unpack " + archive, 2, {"usage:"}}};
+    for (const auto& [args, status, words] : refusals) {
+        const auto [got, said] = run(args);
+        EXPECT_EQ(got, status) << args << ": " << said;
+        for (const std::string& word : words) EXPECT_NE(said.find(word), std::string::npos) << args << ": " << said;
+    }
     Bytes refused;   // and a name the archive cannot hold, named in the message
     std::string error;
     const std::string longName(300, 'n');
