@@ -123,7 +123,7 @@ TEST(Player, SeeksAndStartPositionsLandOnTheFramesOfAFreshRun) {
     writeShow(folder);
     Show reference(folder);
     reference.run([](Engine& e, size_t shown) { if (shown == 95) e.onKeyDown(kKeyEscape); });
-    if (reference.window.shown.empty()) GTEST_SKIP() << "no offscreen GL window";
+    HLV_REQUIRE_DEVICE(!reference.window.shown.empty(), "no offscreen GL window");
 
     Show player(folder);
     player.run([](Engine& e, size_t shown) {
@@ -168,7 +168,7 @@ TEST(Player, PauseHoldsThePictureAndTheClock) {
         if (shown == 14) e.onKeyDown(kKeyEscape);
     });
     const auto& shown = show.window.shown;
-    if (shown.empty()) GTEST_SKIP() << "no offscreen GL window";
+    HLV_REQUIRE_DEVICE(!shown.empty(), "no offscreen GL window");
     ASSERT_EQ(shown.size(), 14u);
     EXPECT_TRUE(shown[6].pixels == shown[7].pixels && shown[7].pixels == shown[8].pixels);
     EXPECT_EQ(readingsAt7, readingsAt9) << "the paused show reads no time";
@@ -204,7 +204,7 @@ TEST(Player, ReloadTakesTheNewScheduleAndRefusesABrokenEdit) {
         if (shown == 10) folder.writePicture("final.png", 16, 16, 3, grey), pausedAt = e.previousTime;
         e.onKeyDown(shown == 12 ? kKeyEscape : kKeyF5);
     });
-    if (show.window.shown.empty()) GTEST_SKIP() << "no offscreen GL window";
+    HLV_REQUIRE_DEVICE(!show.window.shown.empty(), "no offscreen GL window");
     const std::string title = "Halvoren / Tarnwell";
     EXPECT_EQ(seen, (std::vector<std::string>{
                         "Final: " + title, "Final: " + title + " - script \"hlv.txt\": does not start with INI_01 "
@@ -258,7 +258,7 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         if (shown == 5 || shown == 10) e.onKeyDown(kKeyF1);
         if (shown == 14) e.onKeyDown(kKeyEscape);
     });
-    if (plain.window.shown.empty()) GTEST_SKIP() << "no offscreen GL window";
+    HLV_REQUIRE_DEVICE(!plain.window.shown.empty(), "no offscreen GL window");
     ASSERT_EQ(toggled.window.shown.size(), 14u);
     const size_t band = size_t(kWidth) * 4 * (kHeight - 40);   // rows below the overlay's band
     for (size_t i = 0; i < 14; ++i) {
@@ -309,7 +309,7 @@ std::string run(const std::string& command) {
 TEST(Player, KeysDriveTheProgramUnderAVirtualDisplay) {
     hlvtest::VirtualDisplay& x = hlvtest::VirtualDisplay::shared();
     HLV_REQUIRE_X(x);
-    if (run("command -v xdotool").empty()) GTEST_SKIP() << "xdotool is not installed (package xdotool)";
+    HLV_REQUIRE_DEVICE(!run("command -v xdotool").empty(), "xdotool is not installed (package xdotool)");
     TempDataFolder folder;
     folder.writeScript({"FXTIME Flash 0 100000"});
     const pid_t show = fork();
