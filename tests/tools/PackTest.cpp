@@ -222,8 +222,8 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     const std::tuple<std::string, int, std::vector<std::string>> refusals[] = {
         {"extract " + archive + " velm/missing.raw " + out, 1, {"velm/missing.raw", "no such file"}},
         {"create " + archive + " " + loose.root() + "no-such-folder", 1, {"no-such-folder", "not a folder"}},
-        {"create " + archive + " " + loose.root() + "data --fast", 2, {"usage: halvoren-pack create"}},
-        {"unpack " + archive, 2, {"usage:"}}};
+        {"create " + archive + " " + loose.root() + "data --fast", 2, {"Usage: halvoren-pack create"}},
+        {"unpack " + archive, 2, {"Usage:"}}};
     for (const auto& [args, status, words] : refusals) {
         const auto [got, said] = run(args);
         EXPECT_EQ(got, status) << args << ": " << said;
