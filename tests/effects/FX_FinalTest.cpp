@@ -7,14 +7,10 @@ using namespace hlvtest;
 
 constexpr int kSide = 4;   // picture side, texels
 
-class FinalTest : public ::testing::Test {
-protected:
-    HeadlessGl  gl{kSide * 15, kSide * 11};   // a pixel centre on every texel centre
-    EffectWorld world{gl.choice()};
-};
-
-TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
+TEST(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
+    HeadlessGl gl{kSide * 15, kSide * 11};   // a pixel centre on every texel centre
     HLV_REQUIRE_GL(gl);
+    EffectWorld world{gl.choice()};
     // Every texel different, so a flipped, mirrored or shifted picture shows.
     std::vector<uint8_t> picture;
     for (int y = 0; y < kSide; ++y)
@@ -46,14 +42,4 @@ TEST_F(FinalTest, CoversTheFrameWithItsPictureWhateverWasSetAndRestoresIt) {
                 EXPECT_NEAR(picture[size_t(y * kSide + x) * 3 + c], frame[size_t((11 * y + 5) * gl.width() + 15 * x + 7) * 4 + c], 2)
                     << "texel " << x << ", " << y;
     EXPECT_TRUE(pixelsOtherThan(frame, 0x7F7F7FFFu) == frame.size() / 4 && pixelsOtherThan(frame, 0x808080FFu) == frame.size() / 4);
-}
-
-TEST_F(FinalTest, MissingPictureStopsTheShowByName) {
-    HLV_REQUIRE_GL(gl);
-    try {
-        FX_Final(world.demo).init();
-        ADD_FAILURE() << "init without final.png went through";
-    } catch (const FatalError& error) {
-        EXPECT_NE(std::string(error.what()).find("final.png"), std::string::npos) << error.what();
-    }
 }

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -47,6 +47,11 @@ bool matches(const std::string& text, const std::string& pattern) {
            text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 // Moves everything under data/ into data.dat, stored.
 void archiveData(const TempDataFolder& f) {
     namespace fs = std::filesystem;
@@ -55,17 +60,13 @@ void archiveData(const TempDataFolder& f) {
         if (!file.is_regular_file()) continue;
         std::string name = fs::relative(file.path(), f.root() + "data").string();
         std::replace(name.begin(), name.end(), '/', '\\');
-        std::stringstream bytes;
-        bytes << std::ifstream(file.path(), std::ios::binary).rdbuf();
-        entries.push_back(hlvtest::stored(name, bytes.str()));
+        entries.push_back(hlvtest::stored(name, slurp(file.path())));
     }
     f.writeRoot("data.dat", hlvtest::archive(entries));
     fs::remove_all(f.root() + "data");
 }
 
-void writeSong(const TempDataFolder& f, int rows = 64, int speed = 31) {   // 64 x 31: 40 s
-    f.write("song.mod", hlvtest::makeTinyMod(rows, speed));
-}
+void writeSong(const TempDataFolder& f, int rows = 64, int speed = 31) { f.write("song.mod", hlvtest::makeTinyMod(rows, speed)); }
 
 void writeVelmor(const TempDataFolder& f, size_t mapBytes) {
     f.writeSolidPicture("velm/textura.png", 8, 8, 3, 0x806040FFu);
@@ -123,18 +124,12 @@ TEST(ContentCheck, BrokenFoldersGetOneLinePerProblem) {
          [](const TempDataFolder& f) { f.writeScript({"FXTIME Flash 0 5000"}, "song.mod"); writeSong(f, 4, 6); },
          {"hlv.txt:2: music \"song.mod\": lasts 0:00.*, but the show runs until 0:05.000, where line 5 ends"}},
         {"music not decodable",
-         [](const TempDataFolder& f) {
-             f.writeScript({"FXTIME Flash 0 5000"}, "song.ogg");
-             f.write("song.ogg", std::string("OggS only"));
-         },
+         [](const TempDataFolder& f) { f.writeScript({"FXTIME Flash 0 5000"}, "song.ogg"), f.write("song.ogg", std::string("OggS only")); },
          {"hlv.txt:2: music \"song.ogg\": not decodable (*)"}},
         {"no script", [](const TempDataFolder& f) { f.write("other.txt", std::string("INI_01\n")); },
          {"hlv.txt: not found in data/ or in data.dat"}},
         {"unreadable archive",
-         [](const TempDataFolder& f) {
-             f.writeScript({"FXTIME Flash 0 200"});
-             f.writeRoot("data.dat", {'n', 'o', 't'});
-         },
+         [](const TempDataFolder& f) { f.writeScript({"FXTIME Flash 0 200"}), f.writeRoot("data.dat", {'n', 'o', 't'}); },
          {"*/data.dat: not a RAR archive (no marker)"}},
     };
     for (const auto& c : cases) {
@@ -279,9 +274,7 @@ TEST(ContentCheck, ProgramStatusSaysWhetherTheFolderIsClean) {
     const std::string out = broken.root() + "out.txt";
     EXPECT_EQ(run(program + "--check '" + clean.root() + "' >/dev/null 2>&1"), 0);
     EXPECT_EQ(run(program + "--check '" + broken.root() + "' >'" + out + "' 2>/dev/null"), 1);
-    std::stringstream said;
-    said << std::ifstream(out).rdbuf();
-    EXPECT_EQ(said.str(), "hlv.txt:2: music \"song.mod\": not found\n");
+    EXPECT_EQ(slurp(out), "hlv.txt:2: music \"song.mod\": not found\n");
     EXPECT_EQ(run("cd '" + clean.root() + "' && " + program + "--check >/dev/null 2>&1"), 0) << "the current folder";
 }
 

@@ -61,14 +61,6 @@ Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes
     return out;
 }
 
-// An uncompressed 24-bit TGA header of this size, then n bytes of pixels.
-Bytes tga(uint16_t width, uint16_t height, size_t n) {
-    Bytes out(18 + n, 0x40);
-    const uint8_t head[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8), 24, 0};
-    std::copy(head, head + 18, out.begin());
-    return out;
-}
-
 // A 24-bit TGA of a picture given top row first as RGB: pixels stored B G R,
 // rows bottom-up unless topDown; with rle each row is packed into a run
 // packet for each repeated pixel and a raw packet for each single one.
@@ -150,15 +142,18 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     Bytes unsized = {0xFF, 0xD8, 0xFF, 0x01, 0xFF, 0xD0, 0xFF, 0x00};
     unsized.insert(unsized.end(), stray.begin() + 11, stray.end());
     const std::string words = "this is not a picture at all, just words";
+    Bytes cutTga = tgaOf(kWide, kHigh, kPicture, false, false), huge = cutTga;
+    cutTga.pop_back();
+    std::fill_n(huge.begin() + 12, 4, 0xFF);   // 65535 x 65535
     const std::tuple<const char*, Bytes, const char*> cases[] = {
         {"tunnel/textura.png", {}, "not found"},   // the one file not written
         {"garbage.png", Bytes(words.begin(), words.end()), "not decodable"},
         {"empty.png", {}, "not decodable"},
         {"cut.png", cut, "not decodable"},
         {"lying-chunk.png", lying, "not decodable"},
-        {"cut.tga", tga(2, 3, 15), "not decodable"},
+        {"cut.tga", cutTga, "not decodable"},
         {"png-inside.dat", encodePng(kWide, kHigh, 2, 8, kPicture), "not decodable"},   // no known extension: TGA
-        {"huge.tga", tga(65535, 65535, 24), "too large (65535 x 65535"},
+        {"huge.tga", huge, "too large (65535 x 65535"},
         {"wide.png", encodePng(100000, 1, 0, 8, Bytes(100000)), "too large (100000 x 1"},
         {"stray.jpg", stray, "too large (28263 x 11888"},
         {"unsized-markers.jpg", unsized, "too large (28263 x 11888"}};

@@ -61,22 +61,6 @@ protected:
 
 }  // namespace
 
-TEST_F(LayerSetTest, LoadsMaskThenForegroundThenBackground) {
-    HLV_REQUIRE_GL(gl);
-    // The first missing picture names itself, so the order shows.
-    for (const char* part : {"mascara", "damunt", "fondo"}) {
-        const std::string name = std::string("layers/3_") + part + ".png";
-        try {
-            layer(3, 0, 0, 0);
-            ADD_FAILURE() << "loaded without " << name;
-        } catch (const FatalError& e) {
-            EXPECT_NE(std::string(e.what()).find(name), std::string::npos) << e.what();
-        }
-        folder.writeSolidPicture(name, kSide, kSide, 3, 0x808080FFu);
-    }
-    layer(3, 0, 0, 0);
-}
-
 // Culling the other winding, lighting, texgen, odd matrices and a closer
 // depth buffer: the layers must not care about any of them, and each draw
 // leaves the state as it found it.  The first foreground is orange over
