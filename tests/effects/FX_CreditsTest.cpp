@@ -51,7 +51,6 @@ TEST(FX_CreditsGl, ThreePagesFacingTheViewerAndNothingFromBehind) {
         const float turn = std::fmod(FX_Credits::cardAngle(t), 360.0f);
         if (turn > 120 && turn < 240) { ASSERT_EQ(0u, pixelsOtherThan(gl.readPixels(), 0x000000FFu)) << "back shown at " << t; }
         if (next < facing.size() && t == facing[next].first) {
-            EXPECT_EQ(facing[next++].second, textLines(gl.readPixels(), gl.width(), gl.height())) << "t = " << t;
-        }
+            EXPECT_EQ(facing[next++].second, textLines(gl.readPixels(), gl.width(), gl.height())) << "t = " << t; }
     }
 }

@@ -33,11 +33,7 @@ TEST(FX_Velmor, HeightMapShorterThan512x512IsFatalAndNamedALongerOneIsRead) {
         if (size > 0) world.folder.write("velm/canon.raw", std::vector<uint8_t>(size, 7));
         FX_Velmor velmor(world.demo);
         std::string what = "accepted";
-        try {
-            velmor.init();
-        } catch (const FatalError& error) {
-            what = error.what();
-        }
+        try { velmor.init(); } catch (const FatalError& error) { what = error.what(); }
         const bool shortMap = size < FX_Velmor::kMapBytes;
         EXPECT_EQ(shortMap, what.find("velm/canon.raw") != std::string::npos) << size << " bytes: " << what;
         EXPECT_EQ(!shortMap, what.find("velm/textura.png") != std::string::npos) << size << " bytes: " << what;

@@ -112,21 +112,13 @@ TEST(LoadingScreen, KeptFrameGivesTheWholeFrames) {
         for (size_t i = 0; i < std::size(kept); ++i) glGetFloatv(kept[i], &s[i * 4]);
         return s;
     };
-    auto scribble = [](float grey) {
-        glClearColor(grey, 1 - grey, grey / 2, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-    };
+    auto scribble = [](float grey) { glClearColor(grey, 1 - grey, grey / 2, 1), glClear(GL_COLOR_BUFFER_BIT); };
     LoadingScreen screen;
     for (int step = 0; step < 6; ++step) {
         SCOPED_TRACE(step);
         const float progress = -0.8f + 0.3f * float(step);
-        if (step == 3) {
-            const float fogColour[4] = {0.9f, 0.1f, 0.1f, 1};
-            glEnable(GL_FOG);
-            glFogi(GL_FOG_MODE, GL_EXP);
-            glFogf(GL_FOG_DENSITY, 0.5f);
-            glFogfv(GL_FOG_COLOR, fogColour);
-        }
+        const float fogColour[4] = {0.9f, 0.1f, 0.1f, 1};
+        if (step == 3) glEnable(GL_FOG), glFogf(GL_FOG_DENSITY, 0.5f), glFogfv(GL_FOG_COLOR, fogColour);
         scribble(0.1f * float(step));
         drawLoadingScreen(slot0, slot1, progress);
         const std::vector<uint8_t> whole = gl.readPixels();

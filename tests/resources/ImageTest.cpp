@@ -81,11 +81,7 @@ Bytes tgaOf(int width, int height, const Bytes& rgb, bool topDown, bool rle) {
 // The FatalError message of the call, or a note that there was none.
 template <class Call>
 std::string fatalMessageOf(Call call) {
-    try {
-        call();
-    } catch (const FatalError& error) {
-        return error.what();
-    }
+    try { call(); } catch (const FatalError& error) { return error.what(); }
     return "(no FatalError)";
 }
 

@@ -111,11 +111,7 @@ TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
     const std::string saved = std::getenv("FONTCONFIG_FILE") ? std::getenv("FONTCONFIG_FILE") : "";
     setenv("FONTCONFIG_FILE", (folder.root() + "fonts.conf").c_str(), 1);
     std::string error = "(no error)";
-    try {
-        renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH);
-    } catch (const FatalError& e) {
-        error = e.what();
-    }
+    try { renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH); } catch (const FatalError& e) { error = e.what(); }
     EXPECT_NE(std::string::npos, error.find("Nowhere Sans")) << error;
     saved.empty() ? unsetenv("FONTCONFIG_FILE") : setenv("FONTCONFIG_FILE", saved.c_str(), 1);
 }
