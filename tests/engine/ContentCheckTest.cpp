@@ -74,9 +74,8 @@ void writeVelmor(const TempDataFolder& f, size_t mapBytes) {
     f.write("velm/canon.raw", std::string(mapBytes, '\x20'));
 }
 
-// Each folder breaks the content in its own ways; every problem is named
-// with the script line it comes from, and nothing else is said, whether the
-// content lies in data/ or in data.dat alone.
+// Every problem is named with the script line it comes from and nothing else
+// is said, whether the content lies in data/ or in data.dat alone.
 TEST(ContentCheck, BrokenFoldersGetOneLinePerProblem) {
     const struct {
         const char* what;
@@ -163,12 +162,8 @@ struct ListedTime : IDemoClock, IDisplay {
     bool glOk = false;
     uint32_t readClock() override { return times[std::min(next++, times.size() - 1)]; }
     bool createWindow(const char*, const DisplayChoice&) override { return glOk; }
-    void startMusic(const char*) override {}
-    void stopSong() override {}
-    void closeMusic() override {}
-    void pollEvents(IWindowEvents&) override {}
-    void presentFrame() override {}
-    void destroyContext() override {}
+    void startMusic(const char*) override {} void stopSong() override {} void closeMusic() override {}
+    void pollEvents(IWindowEvents&) override {} void presentFrame() override {} void destroyContext() override {}
 };
 
 // Every row the check calls drawn gets a frame from the real loop when the

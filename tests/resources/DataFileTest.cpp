@@ -35,11 +35,10 @@ void writeZip(const std::string& path, const Items& items) {
 
 std::string contents(const DataFile& f) { return std::string(reinterpret_cast<const char*>(f.data()), f.size()); }
 
-// Requests ignore case and read '\' as '/'; stored names are only
-// lowercased, so a stored '\' is never met.  Names sharing a bucket are told
-// apart, the later duplicate wins, and a deflated entry at the compression
-// limit (sizes beyond it are refused) still loads.  Thousands of names
-// share the largest bucket table.
+// Requests ignore case and read '\' as '/'; stored names are only lowercased,
+// so a stored '\' is never met.  Bucket sharers (thousands, in the largest
+// table) are told apart, the later duplicate wins, and a deflated entry at the
+// compression limit still loads.
 TEST(DataFileArchive, LookupFoldsTheRequestAndTellsBucketSharersApart) {
     TempDataFolder folder;
     const std::string path = folder.root() + "data.zip", zeros(size_t(1) << 22, '\0');
