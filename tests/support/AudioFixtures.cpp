@@ -18,7 +18,6 @@ namespace {
 constexpr int kModHeaderBytes = 1084;      // title, 31 sample headers, order list, "M.K."
 constexpr int kModRowBytes = 4 * 4;        // four channels of 4-byte cells
 constexpr int kModPatternBytes = 64 * kModRowBytes;
-constexpr int kModDefaultBpm = 125;
 constexpr int kSquareBytes = 32;           // one period of the sample, looped
 constexpr int kPeriodC3 = 428;             // ProTracker period of the struck note
 
@@ -36,9 +35,7 @@ void putCell(std::vector<uint8_t>& out, size_t at, int sample, int period, int e
 
 }  // namespace
 
-namespace {
-
-std::vector<uint8_t> buildMod(int rows, int speed, bool strikeEveryRow) {
+std::vector<uint8_t> makeTinyMod(int rows, int speed, bool strikeEveryRow) {
     if (rows < 1 || rows > 64 || speed < 1 || speed > 31)
         throw std::invalid_argument("makeTinyMod: rows 1..64, speed 1..31");
     std::vector<uint8_t> mod(kModHeaderBytes + kModPatternBytes + kSquareBytes, 0);
@@ -69,22 +66,11 @@ std::vector<uint8_t> buildMod(int rows, int speed, bool strikeEveryRow) {
     return mod;
 }
 
-}  // namespace
-
-std::vector<uint8_t> makeTinyMod(int rows, int speed) { return buildMod(rows, speed, false); }
-
-std::vector<uint8_t> makeStepMod(int rows, int speed) { return buildMod(rows, speed, true); }
-
-int64_t tinyModFrames(int rows, int speed, int rate) {
-    return int64_t(rows) * speed * rate * 5 / (2 * kModDefaultBpm);   // exact at 125 BPM and 44.1 kHz
-}
-
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz) {
-    std::vector<int16_t> out(size_t(frames) * channels, 0);
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, double sweep) {
+    std::vector<int16_t> out;
     for (int f = 0; f < frames; ++f) {
-        const double phase = 2.0 * M_PI * hz * double(f) / rate;
-        const auto v = int16_t(std::lround(16384.0 * std::sin(phase)));
-        for (int c = 0; c < channels; ++c) out[size_t(f) * channels + c] = v;
+        const double t = double(f) / rate;
+        out.insert(out.end(), size_t(channels), int16_t(std::lround(16384 * std::sin(2 * M_PI * (hz + sweep / 2 * t) * t))));
     }
     return out;
 }

@@ -8,19 +8,15 @@
 namespace hlvtest {
 
 // A four-channel "M.K." module: one looping square-wave sample struck on the
-// first row, `speed` ticks per row (1 to 31) at the default 125 BPM, and a
+// first row (or on every row at a volume of its own, so any stretch shows where
+// in the song it lies), `speed` ticks per row (1 to 31) at 125 BPM, and a
 // pattern break on row `rows` - 1 (1 to 64) ending the one-pattern song.
-std::vector<uint8_t> makeTinyMod(int rows, int speed);
+// Every tick lasts 2.5 / 125 s, so the song is rows * speed * rate / 50 frames.
+std::vector<uint8_t> makeTinyMod(int rows, int speed, bool strikeEveryRow = false);
 
-// The same, but the note is struck again on every row at a volume of its own,
-// so any stretch of the music shows where in the song it lies.
-std::vector<uint8_t> makeStepMod(int rows, int speed);
-
-// Frames either module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
-int64_t tinyModFrames(int rows, int speed, int rate);
-
-// A `hz` sine at half scale, `frames` long; interleaved 16-bit, the same value in every channel.
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz);
+// A tone at half scale starting at `hz` and rising `sweep` Hz a second, `frames`
+// long; interleaved 16-bit, the same value in every channel.
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, double sweep = 0);
 
 // Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
 std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
