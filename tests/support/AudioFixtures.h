@@ -1,5 +1,5 @@
 // Music made by the tests themselves: a tiny ProTracker module written byte
-// by byte and Ogg Vorbis encoded with libvorbisenc.  No recorded samples.
+// by byte, and tones encoded by ffmpeg.  No recorded samples.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,8 @@ std::vector<uint8_t> makeTinyMod(int rows, int speed, bool strikeEveryRow = fals
 // long; interleaved 16-bit, the same value in every channel.
 std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, double sweep = 0);
 
-// Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
-std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
-
-// MP3 of the same (192 kbit/s, by ffmpeg's libmp3lame); empty when ffmpeg or
-// its MP3 encoder is not installed.
-std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate);
+// Ogg Vorbis (quality 4 VBR) or MP3 (192 kbit/s) of interleaved 16-bit samples, by
+// ffmpeg's libvorbis and libmp3lame; empty when ffmpeg or either encoder is missing.
+std::vector<uint8_t> encodeWithFfmpeg(const std::vector<int16_t>& samples, int channels, int rate, bool ogg);
 
 }  // namespace hlvtest
