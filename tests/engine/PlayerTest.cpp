@@ -30,8 +30,7 @@
 #include "engine/ShowOverlay.h"
 #include "resources/DataFile.h"
 
-using hlvtest::GridClock;
-using hlvtest::TempDataFolder;
+using namespace hlvtest;
 
 namespace {
 
@@ -48,10 +47,7 @@ Frame backBuffer() {
 
 // A real offscreen window that keeps every show frame it presents.
 struct KeptFrames : GlWindow {
-    struct Shown {
-        uint32_t t;   // music time of the frame
-        Frame    pixels;
-    };
+    struct Shown { uint32_t t; Frame pixels; };   // music time (ms) and pixels of a frame
     Engine* engine = nullptr;
     std::vector<Shown> shown;
     std::string title;
@@ -70,15 +66,10 @@ struct KeptFrames : GlWindow {
 // One show from a fresh start, as a process would run it.
 struct Show {
     explicit Show(const TempDataFolder& folder) : files(folder.root()) {
-        files.init();
-        demo.files = &files;
-        demo.display.width = kWidth, demo.display.height = kHeight;
-        window.engine = &engine;
+        files.init(), window.engine = &engine;
+        demo.files = &files, demo.display.width = kWidth, demo.display.height = kHeight;
     }
-    int run(std::function<void(Engine&, size_t shown)> events) {
-        window.events = std::move(events);
-        return engine.run();
-    }
+    int run(std::function<void(Engine&, size_t shown)> events) { return window.events = std::move(events), engine.run(); }
     const Frame* at(uint32_t t) const {
         for (const auto& s : window.shown)
             if (s.t == t) return &s.pixels;
@@ -169,9 +160,7 @@ TEST(Player, PauseHoldsThePictureAndTheClock) {
     EXPECT_TRUE(shown[10].pixels == shown[11].pixels);
     EXPECT_FALSE(shown[9].pixels == shown[8].pixels);
     EXPECT_GT(shown[13].t, shown[12].t);
-    const std::vector<std::string> want = {"start ", "pause", "position " + std::to_string(pausedAt + 5000), "resume",
-                                           "close"};
-    EXPECT_EQ(show.clock.calls, want);
+    EXPECT_EQ(show.clock.calls, (std::vector<std::string>{"start ", "pause", "position " + std::to_string(pausedAt + 5000), "resume", "close"}));
 }
 
 // F5 after a script change plays the new schedule where the show was; an
@@ -201,10 +190,8 @@ TEST(Player, ReloadTakesTheNewScheduleAndRefusesABrokenEdit) {
                         "Final: " + title, "Final: " + title + " - script \"hlv.txt\": does not start with INI_01 "
                                                                "(it starts with \"INI_O1\")",
                         "Final: " + title + " - picture \"final.png\": not decodable (not a PNG file)", "Final: " + title}));
-    const std::vector<std::string> want = {"start one.mod", "close", "start two.mod", "position " + std::to_string(reloadedAt),
-                                           "pause", "pause", "close", "start two.mod", "pause",
-                                           "position " + std::to_string(pausedAt), "close"};
-    EXPECT_EQ(show.clock.calls, want);
+    EXPECT_EQ(show.clock.calls, (std::vector<std::string>{"start one.mod", "close", "start two.mod", "position " + std::to_string(reloadedAt),
+                                 "pause", "pause", "close", "start two.mod", "pause", "position " + std::to_string(pausedAt), "close"}));
     const auto& shown = show.window.shown;
     EXPECT_TRUE(shown[7].pixels == shown[9].pixels) << "the refused edits keep the picture";
     EXPECT_EQ(shown.back().t, shown[7].t) << "and the time, through the reload that works";
@@ -214,16 +201,14 @@ TEST(Player, ReloadTakesTheNewScheduleAndRefusesABrokenEdit) {
 // after it is switched off are those of a show that never had it.
 TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
     {
-        hlvtest::HeadlessGl gl(kWidth, kHeight);
+        HeadlessGl gl(kWidth, kHeight);
         HLV_REQUIRE_GL(gl);
-        hlvtest::setUnusualGlState();
-        glActiveTexture(GL_TEXTURE1);
-        glEnable(GL_TEXTURE_2D);   // the pixels must not be textured, nor the unit left off
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-        glEnable(GL_SCISSOR_TEST);
+        setUnusualGlState();
+        glActiveTexture(GL_TEXTURE1), glEnable(GL_TEXTURE_2D);   // the pixels must not be textured, nor the unit left off
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 2), glEnable(GL_SCISSOR_TEST);
         const auto state = [] {   // every value of GlState, then the active unit, the alignment, the scissor test
             std::vector<float> all;
-            for (const auto& field : hlvtest::GlState::capture().fields) all.insert(all.end(), field.second.begin(), field.second.end());
+            for (const auto& field : GlState::capture().fields) all.insert(all.end(), field.second.begin(), field.second.end());
             GLint unit = 0, alignment = 0;
             glGetIntegerv(GL_ACTIVE_TEXTURE, &unit), glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
             all.insert(all.end(), {float(unit), float(alignment), float(glIsEnabled(GL_SCISSOR_TEST))});
@@ -266,8 +251,8 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
 // for a stream, and the rows drawing now.
 TEST(Player, OverlayNamesTheTimeTheBeatAndTheRowsDrawing) {
     TempDataFolder folder;
-    folder.write("tune.mod", hlvtest::makeTinyMod(64, 6));
-    folder.write("tune.ogg", hlvtest::makeTinyMod(64, 6));
+    folder.write("tune.mod", makeTinyMod(64, 6));
+    folder.write("tune.ogg", makeTinyMod(64, 6));
     DataFileService files(folder.root());
     MusicBars bars;
     bars.open("tune.mod", files);
@@ -298,7 +283,7 @@ std::string run(const std::string& command) {
 
 // The real program in a real X window, driven by key presses.
 TEST(Player, KeysDriveTheProgramUnderAVirtualDisplay) {
-    hlvtest::VirtualDisplay& x = hlvtest::VirtualDisplay::shared();
+    VirtualDisplay& x = VirtualDisplay::shared();
     HLV_REQUIRE_X(x);
     HLV_REQUIRE_DEVICE(!run("command -v xdotool").empty(), "xdotool is not installed (package xdotool)");
     TempDataFolder folder;
