@@ -53,15 +53,12 @@ double missBy(const std::vector<int16_t>& whole, const std::vector<int16_t>& pie
 }
 
 template <class F> std::string stderrOf(F f) {
-    testing::internal::CaptureStderr();
-    f();
+    testing::internal::CaptureStderr(), f();
     return testing::internal::GetCapturedStderr();
 }
 long lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
 
-bool silent(const std::vector<int16_t>& pcm) {
-    return std::all_of(pcm.begin(), pcm.end(), [](int16_t s) { return s == 0; });
-}
+bool silent(const std::vector<int16_t>& pcm) { return std::all_of(pcm.begin(), pcm.end(), [](int16_t s) { return s == 0; }); }
 
 // Stands in for SDL's audio device: the test plays its buffers one by one, refuses to
 // open it and pulls it away.

@@ -291,11 +291,9 @@ TEST(Player, KeysDriveTheProgramUnderAVirtualDisplay) {
     const pid_t show = fork();
     if (show == 0) {
         if (chdir(folder.root().c_str()) != 0) _exit(126);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1), setenv("SDL_AUDIODRIVER", "dummy", 1);
         std::freopen("err.txt", "w", stderr);
-        execl(HLV_BINARY_DIR "/halvoren", "halvoren", "--window", "--size", "160x120", "--from", "2000",
-              static_cast<char*>(nullptr));
+        execl(HLV_BINARY_DIR "/halvoren", "halvoren", "--window", "--size", "160x120", "--from", "2000", static_cast<char*>(nullptr));
         _exit(127);
     }
     const std::string window = run("timeout 30 xdotool search --sync --name 'Halvoren'");
@@ -318,8 +316,7 @@ TEST(Player, KeysDriveTheProgramUnderAVirtualDisplay) {
     EXPECT_TRUE(titleBecomes("Halvoren / Tarnwell", true)) << "a good reload puts the title back";
     key("Escape");
     int status = -1;
-    for (int i = 0; i < 300 && waitpid(show, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 300 && waitpid(show, &status, WNOHANG) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (!WIFEXITED(status)) kill(show, SIGKILL), waitpid(show, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "Escape ends the show";
     std::stringstream errors;
