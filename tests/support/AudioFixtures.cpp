@@ -9,8 +9,6 @@
 #include <stdexcept>
 #include <string>
 
-#include <vorbis/vorbisenc.h>
-
 namespace hlvtest {
 
 namespace {
@@ -18,7 +16,6 @@ namespace {
 constexpr int kModHeaderBytes = 1084;      // title, 31 sample headers, order list, "M.K."
 constexpr int kModRowBytes = 4 * 4;        // four channels of 4-byte cells
 constexpr int kModPatternBytes = 64 * kModRowBytes;
-constexpr int kModDefaultBpm = 125;
 constexpr int kSquareBytes = 32;           // one period of the sample, looped
 constexpr int kPeriodC3 = 428;             // ProTracker period of the struck note
 
@@ -36,9 +33,7 @@ void putCell(std::vector<uint8_t>& out, size_t at, int sample, int period, int e
 
 }  // namespace
 
-namespace {
-
-std::vector<uint8_t> buildMod(int rows, int speed, bool strikeEveryRow) {
+std::vector<uint8_t> makeTinyMod(int rows, int speed, bool strikeEveryRow) {
     if (rows < 1 || rows > 64 || speed < 1 || speed > 31)
         throw std::invalid_argument("makeTinyMod: rows 1..64, speed 1..31");
     std::vector<uint8_t> mod(kModHeaderBytes + kModPatternBytes + kSquareBytes, 0);
@@ -69,96 +64,34 @@ std::vector<uint8_t> buildMod(int rows, int speed, bool strikeEveryRow) {
     return mod;
 }
 
-}  // namespace
-
-std::vector<uint8_t> makeTinyMod(int rows, int speed) { return buildMod(rows, speed, false); }
-
-std::vector<uint8_t> makeStepMod(int rows, int speed) { return buildMod(rows, speed, true); }
-
-int64_t tinyModFrames(int rows, int speed, int rate) {
-    return int64_t(rows) * speed * rate * 5 / (2 * kModDefaultBpm);   // exact at 125 BPM and 44.1 kHz
-}
-
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz) {
-    std::vector<int16_t> out(size_t(frames) * channels, 0);
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, double sweep) {
+    std::vector<int16_t> out;
     for (int f = 0; f < frames; ++f) {
-        const double phase = 2.0 * M_PI * hz * double(f) / rate;
-        const auto v = int16_t(std::lround(16384.0 * std::sin(phase)));
-        for (int c = 0; c < channels; ++c) out[size_t(f) * channels + c] = v;
+        const double t = double(f) / rate;
+        out.insert(out.end(), size_t(channels), int16_t(std::lround(16384 * std::sin(2 * M_PI * (hz + sweep / 2 * t) * t))));
     }
     return out;
 }
 
-std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate) {
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, channels, rate, 0.4f) != 0) {
-        vorbis_info_clear(&vi);
-        throw std::runtime_error("encodeOgg: libvorbisenc refused the format");
-    }
-    vorbis_comment vc;
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    ogg_stream_state os;
-    vorbis_comment_init(&vc);
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_init(&os, 1);
-
-    std::vector<uint8_t> out;
-    ogg_page page;
-    auto emit = [&out, &page] {
-        out.insert(out.end(), page.header, page.header + page.header_len);
-        out.insert(out.end(), page.body, page.body + page.body_len);
-    };
-    ogg_packet header, comments, codebooks;
-    vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    for (ogg_packet* p : {&header, &comments, &codebooks}) ogg_stream_packetin(&os, p);
-    while (ogg_stream_flush(&os, &page) != 0) emit();
-
-    const int frames = int(samples.size()) / channels;
-    float** buffer = vorbis_analysis_buffer(&vd, frames);
-    for (int f = 0; f < frames; ++f)
-        for (int c = 0; c < channels; ++c) buffer[c][f] = float(samples[size_t(f * channels + c)]) / 32768.0f;
-    vorbis_analysis_wrote(&vd, frames);
-    vorbis_analysis_wrote(&vd, 0);   // the end of the stream
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-        vorbis_analysis(&vb, nullptr);
-        vorbis_bitrate_addblock(&vb);
-        ogg_packet packet;
-        while (vorbis_bitrate_flushpacket(&vd, &packet)) {
-            ogg_stream_packetin(&os, &packet);
-            while (ogg_stream_pageout(&os, &page) != 0) emit();
-        }
-    }
-    while (ogg_stream_flush(&os, &page) != 0) emit();
-
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return out;
-}
-
-std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate) {
-    static const bool haveLame =
-        std::system("ffmpeg -hide_banner -loglevel error -h encoder=libmp3lame >/dev/null 2>&1") == 0;
-    if (!haveLame) return {};
-    char dir[] = "/tmp/hlv-mp3-XXXXXX";
-    if (!mkdtemp(dir)) throw std::runtime_error("encodeMp3: no temporary folder");
-    const std::string raw = std::string(dir) + "/in.raw", mp3 = std::string(dir) + "/out.mp3";
+std::vector<uint8_t> encodeWithFfmpeg(const std::vector<int16_t>& samples, int channels, int rate, bool ogg) {
+    static const bool haveEncoders =
+        std::system("ffmpeg -hide_banner -loglevel error -h encoder=libmp3lame >/dev/null 2>&1") == 0 &&
+        std::system("ffmpeg -hide_banner -loglevel error -h encoder=libvorbis >/dev/null 2>&1") == 0;
+    if (!haveEncoders) return {};
+    char dir[] = "/tmp/hlv-music-XXXXXX";
+    if (!mkdtemp(dir)) throw std::runtime_error("encodeWithFfmpeg: no temporary folder");
+    const std::string raw = std::string(dir) + "/in.raw", out = std::string(dir) + (ogg ? "/out.ogg" : "/out.mp3");
     std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(samples.data()),
                                                std::streamsize(samples.size() * 2));
     const std::string command = "ffmpeg -hide_banner -loglevel error -f s16le -ar " + std::to_string(rate) +
-                                " -ac " + std::to_string(channels) + " -i '" + raw +
-                                "' -c:a libmp3lame -b:a 192k '" + mp3 + "'";
+                                " -ac " + std::to_string(channels) + " -i '" + raw + "' " +
+                                (ogg ? "-c:a libvorbis -q:a 4 '" : "-c:a libmp3lame -b:a 192k '") + out + "'";
     const bool encoded = std::system(command.c_str()) == 0;
-    std::ifstream file(mp3, std::ios::binary);
-    std::vector<uint8_t> out{std::istreambuf_iterator<char>(file), {}};
-    std::remove(raw.c_str()), std::remove(mp3.c_str()), std::remove(dir);
-    if (!encoded || out.empty()) throw std::runtime_error("encodeMp3: ffmpeg failed");
-    return out;
+    std::ifstream file(out, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+    std::remove(raw.c_str()), std::remove(out.c_str()), std::remove(dir);
+    if (!encoded || bytes.empty()) throw std::runtime_error("encodeWithFfmpeg: ffmpeg failed");
+    return bytes;
 }
 
 }  // namespace hlvtest

@@ -1,5 +1,5 @@
 // Music made by the tests themselves: a tiny ProTracker module written byte
-// by byte and Ogg Vorbis encoded with libvorbisenc.  No recorded samples.
+// by byte, and tones encoded by ffmpeg.  No recorded samples.
 #pragma once
 
 #include <cstdint>
@@ -8,25 +8,18 @@
 namespace hlvtest {
 
 // A four-channel "M.K." module: one looping square-wave sample struck on the
-// first row, `speed` ticks per row (1 to 31) at the default 125 BPM, and a
+// first row (or on every row at a volume of its own, so any stretch shows where
+// in the song it lies), `speed` ticks per row (1 to 31) at 125 BPM, and a
 // pattern break on row `rows` - 1 (1 to 64) ending the one-pattern song.
-std::vector<uint8_t> makeTinyMod(int rows, int speed);
+// Every tick lasts 2.5 / 125 s, so the song is rows * speed * rate / 50 frames.
+std::vector<uint8_t> makeTinyMod(int rows, int speed, bool strikeEveryRow = false);
 
-// The same, but the note is struck again on every row at a volume of its own,
-// so any stretch of the music shows where in the song it lies.
-std::vector<uint8_t> makeStepMod(int rows, int speed);
+// A tone at half scale starting at `hz` and rising `sweep` Hz a second, `frames`
+// long; interleaved 16-bit, the same value in every channel.
+std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz, double sweep = 0);
 
-// Frames either module above plays at `rate`: every tick lasts 2.5 / BPM seconds.
-int64_t tinyModFrames(int rows, int speed, int rate);
-
-// A `hz` sine at half scale, `frames` long; interleaved 16-bit, the same value in every channel.
-std::vector<int16_t> makeSine(int frames, int channels, int rate, double hz);
-
-// Ogg Vorbis of interleaved 16-bit samples (quality 0.4 VBR).
-std::vector<uint8_t> encodeOgg(const std::vector<int16_t>& samples, int channels, int rate);
-
-// MP3 of the same (192 kbit/s, by ffmpeg's libmp3lame); empty when ffmpeg or
-// its MP3 encoder is not installed.
-std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& samples, int channels, int rate);
+// Ogg Vorbis (quality 4 VBR) or MP3 (192 kbit/s) of interleaved 16-bit samples, by
+// ffmpeg's libvorbis and libmp3lame; empty when ffmpeg or either encoder is missing.
+std::vector<uint8_t> encodeWithFfmpeg(const std::vector<int16_t>& samples, int channels, int rate, bool ogg);
 
 }  // namespace hlvtest

@@ -14,17 +14,14 @@ namespace hlvtest {
 
 class GridClock : public IDemoClock {
 public:
-    static uint32_t gridMs(uint64_t k) { return uint32_t(k * 1000 / 60); }
-
     void startMusic(const char* musicName) override { calls.push_back(std::string("start ") + musicName), next_ = 0; }
     uint32_t readClock() override {
         ++readings;
-        if (jump_) {
-            last_ = *jump_;
-            jump_.reset();
-            for (next_ = uint64_t(last_) * 60 / 1000; gridMs(next_) <= last_;) ++next_;
+        if (jump_) {   // the grid goes on from the first step after the new position
+            last_ = *jump_, jump_.reset();
+            for (next_ = uint64_t(last_) * 60 / 1000; next_ * 1000 / 60 <= last_;) ++next_;
         } else if (!paused_) {
-            last_ = gridMs(next_++);
+            last_ = uint32_t(next_++ * 1000 / 60);
         }
         return last_;
     }
