@@ -53,7 +53,8 @@ double missBy(const std::vector<int16_t>& whole, const std::vector<int16_t>& pie
 }
 
 template <class F> std::string stderrOf(F f) {
-    testing::internal::CaptureStderr(), f();
+    testing::internal::CaptureStderr();
+    f();
     return testing::internal::GetCapturedStderr();
 }
 long lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
@@ -72,8 +73,13 @@ struct FakeOutput : AudioOutput {
 
     int open(bool standIn, Fill fill, void* u, std::string& whyNot) override {
         realOpens += standIn ? 0 : 1;
-        if (standIn ? refuseStandIn : refuseReal) return whyNot = "no device here", 0;
-        fill_ = fill, user = u, lost_ = false;
+        if (standIn ? refuseStandIn : refuseReal) {
+            whyNot = "no device here";
+            return 0;
+        }
+        fill_ = fill;
+        user = u;
+        lost_ = false;
         return bufferFrames;
     }
     void start() override { running = true; }
@@ -264,7 +270,8 @@ TEST(MusicPlayer, WithoutSoundTheClockRunsOnTimeAndSteers) {
         SCOPED_TRACE(c.music + std::string(c.says ? c.says : "wall"));
         Rig rig;
         rig.folder.write("song.mod", makeTinyMod(8, 3, true));
-        rig.device.refuseReal = c.refuseReal, rig.device.refuseStandIn = c.refuseStandIn;
+        rig.device.refuseReal = c.refuseReal;
+        rig.device.refuseStandIn = c.refuseStandIn;
         WallClock wall{[&rig] { return rig.nowNs; }};
         IDemoClock& clock = c.says ? static_cast<IDemoClock&>(rig.player) : wall;
         rig.wait(300);
@@ -278,7 +285,10 @@ TEST(MusicPlayer, WithoutSoundTheClockRunsOnTimeAndSteers) {
             EXPECT_NE(said.find(c.says), std::string::npos) << said;
             EXPECT_EQ(lines(said), 1) << said;
         }
-        const auto jump = [&](uint32_t ms) { return clock.setPosition(ms), clock.readClock(); };
+        const auto jump = [&](uint32_t ms) {
+            clock.setPosition(ms);
+            return clock.readClock();
+        };
         wall.startMusic(c.music);
         rig.wait(1234.9);
         EXPECT_EQ(clock.readClock(), 1234u);
@@ -368,7 +378,8 @@ TEST(MusicPlayer, LostDeviceKeepsTheClockAndTheMusicComesBack) {
 TEST(MusicPlayer, NoSoundServerAtStartPlaysSilentlyOnTime) {
     const char* driver = std::getenv("SDL_AUDIODRIVER");
     const std::string oldDriver = driver ? driver : "";
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1), setenv("PULSE_SERVER", "unix:/nonexistent/halvoren-test", 1);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    setenv("PULSE_SERVER", "unix:/nonexistent/halvoren-test", 1);
     TempDataFolder folder;
     DataFileService files{folder.root()};
     folder.write("song.mod", makeTinyMod(8, 3, true));

@@ -67,9 +67,14 @@ struct KeptFrames : GlWindow {
 struct Show {
     explicit Show(const TempDataFolder& folder) : files(folder.root()) {
         files.init(), window.engine = &engine;
-        demo.files = &files, demo.display.width = kWidth, demo.display.height = kHeight;
+        demo.files = &files;
+        demo.display.width = kWidth;
+        demo.display.height = kHeight;
     }
-    int run(std::function<void(Engine&, size_t shown)> events) { return window.events = std::move(events), engine.run(); }
+    int run(std::function<void(Engine&, size_t shown)> events) {
+        window.events = std::move(events);
+        return engine.run();
+    }
     const Frame* at(uint32_t t) const {
         for (const auto& s : window.shown)
             if (s.t == t) return &s.pixels;
@@ -204,13 +209,17 @@ TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
         HeadlessGl gl(kWidth, kHeight);
         HLV_REQUIRE_GL(gl);
         setUnusualGlState();
-        glActiveTexture(GL_TEXTURE1), glEnable(GL_TEXTURE_2D);   // the pixels must not be textured, nor the unit left off
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 2), glEnable(GL_SCISSOR_TEST);
+        // The pixels must not be textured, nor the unit left off.
+        glActiveTexture(GL_TEXTURE1);
+        glEnable(GL_TEXTURE_2D);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+        glEnable(GL_SCISSOR_TEST);
         const auto state = [] {   // every value of GlState, then the active unit, the alignment, the scissor test
             std::vector<float> all;
             for (const auto& field : GlState::capture().fields) all.insert(all.end(), field.second.begin(), field.second.end());
             GLint unit = 0, alignment = 0;
-            glGetIntegerv(GL_ACTIVE_TEXTURE, &unit), glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+            glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+            glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
             all.insert(all.end(), {float(unit), float(alignment), float(glIsEnabled(GL_SCISSOR_TEST))});
             return all;
         };
@@ -291,7 +300,8 @@ TEST(Player, KeysDriveTheProgramUnderAVirtualDisplay) {
     const pid_t show = fork();
     if (show == 0) {
         if (chdir(folder.root().c_str()) != 0) _exit(126);
-        setenv("SDL_VIDEODRIVER", "x11", 1), setenv("SDL_AUDIODRIVER", "dummy", 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         std::freopen("err.txt", "w", stderr);
         execl(HLV_BINARY_DIR "/halvoren", "halvoren", "--window", "--size", "160x120", "--from", "2000", static_cast<char*>(nullptr));
         _exit(127);

@@ -89,7 +89,9 @@ std::vector<uint8_t> encodeWithFfmpeg(const std::vector<int16_t>& samples, int c
     const bool encoded = std::system(command.c_str()) == 0;
     std::ifstream file(out, std::ios::binary);
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
-    std::remove(raw.c_str()), std::remove(out.c_str()), std::remove(dir);
+    std::remove(raw.c_str());
+    std::remove(out.c_str());
+    std::remove(dir);
     if (!encoded || bytes.empty()) throw std::runtime_error("encodeWithFfmpeg: ffmpeg failed");
     return bytes;
 }
