@@ -239,10 +239,7 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     auto frames = [](const std::string& dir) {
         std::vector<Bytes> out;
         CaptureOptions options;
-        options.dir = dir;
-        options.width = 48;
-        options.height = 36;
-        options.fpsNum = 20;
+        options.dir = dir, options.width = 48, options.height = 36, options.fpsNum = 20;
         options.onFrame = [&](uint32_t, uint32_t, const Bytes& rgb) { out.push_back(rgb); };
         const CaptureResult result = runCapture(options);
         EXPECT_EQ(result.status, 0) << dir << ": " << result.error;
