@@ -4,7 +4,6 @@
 // same install, looked at and run unpacked, never installed.
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
