@@ -41,9 +41,8 @@ TEST(PngWriter, EveryFilterDecodesToTheSamePixels) {
         for (auto [w, h] : {std::pair{1, 1}, {1, 9}, {13, 5}, {64, 3}}) {
             for (int channels : {3, 4}) {
                 const Bytes packed = picture(size_t(w) * h * channels);
-                const std::string what = "filter " + std::to_string(filter) + ", " + std::to_string(w) + " x " +
-                                         std::to_string(h) + " x " + std::to_string(channels);
-                EXPECT_EQ(decode(encoder.encode(packedPixels(w, h, channels, packed.data())), channels), packed) << what;
+                EXPECT_EQ(decode(encoder.encode(packedPixels(w, h, channels, packed.data())), channels), packed)
+                    << "filter " << filter << ", " << w << " x " << h << " x " << channels;
             }
             // As the read-back gives it: RGBX, bottom row first.
             const Bytes rgbx = picture(size_t(w) * h * 4);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,9 +57,16 @@ std::vector<uint8_t> readFile(const fs::path& p) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-// A music clock the walk sets, and a display that shows nothing.
-struct Offline : IDemoClock, IDisplay {
+// The real engine over the content, as a build without the missing effects
+// has it, on a music clock the test sets and a display that shows nothing.
+struct OfflineShow : IDemoClock, IDisplay {
     uint32_t now = 0;   // ms of music time
+    DataFileService files;
+    std::unique_ptr<EffectRegistry> registry;
+    DemoContext demo;
+    Engine engine{demo, *registry, *this, *this};
+    OfflineShow(const std::string& root, RenderLog& log, const std::set<std::string>& missing = {})
+        : files(root), registry(dummyRegistry(log, missing)) { demo.files = &files; }
     uint32_t readClock() override { return now; }
     bool createWindow(const char*, const DisplayChoice&) override { return true; }
     void startMusic(const char*) override {}
@@ -67,6 +75,7 @@ struct Offline : IDemoClock, IDisplay {
     void pollEvents(IWindowEvents&) override {}
     void presentFrame() override {}
     void destroyContext() override {}
+    bool load() { return loadScript(engine.schedule, "hlv.txt", files, *registry); }
 };
 
 // A walk of the real frame loop over the script: each row as it became
@@ -101,13 +110,10 @@ struct Made {
     hlvtest::TempDataFolder folder;
     std::string error;
     RenderLog log;
-    std::unique_ptr<EffectRegistry> registry = dummyRegistry(log);
-    Schedule schedule;
+    std::optional<OfflineShow> show;
     bool parsed = false;
     Made() {
-        if (!gen::writeContent(folder.root(), &error)) return;
-        DataFileService files(folder.root());
-        parsed = loadScript(schedule, "hlv.txt", files, *registry);
+        if (gen::writeContent(folder.root(), &error)) parsed = show.emplace(folder.root(), log).load();
     }
 };
 
@@ -121,17 +127,13 @@ protected:
     static void walk(uint32_t stepMs, Walk& w, const std::set<std::string>& missing = {}) {
         hlvtest::HeadlessGl gl;
         HLV_REQUIRE_GL(gl);
-        auto registry = dummyRegistry(w.log, missing);
-        DataFileService files(root());
-        DemoContext demo;
-        demo.files = &files;
-        Offline offline;
-        Engine engine(demo, *registry, offline, offline);
-        ASSERT_TRUE(loadScript(engine.schedule, "hlv.txt", files, *registry));
+        OfflineShow show(root(), w.log, missing);
+        ASSERT_TRUE(show.load());
+        Engine& engine = show.engine;
         engine.scheduleCursor = &engine.schedule.entries[0];
         engine.showPrepared = true;
         for (uint32_t t = 0; !engine.quitRequested && t < 200000; t += stepMs) {
-            offline.now = t;
+            show.now = t;
             engine.renderFrame();
             const int row = int(engine.cursor() - engine.schedule.entries);
             const TimelineEntry& e = *engine.cursor();
@@ -172,7 +174,7 @@ TEST_F(ContentTest, TwoRunsWriteTheSameBytesAndEveryPictureDecodesWithTheShowsLo
 }
 
 TEST_F(ContentTest, ScriptParsesWholeScenesAreContiguousOnBeatsAndFlashesStraddleTheirCuts) {
-    const Schedule& s = made().schedule;
+    const Schedule& s = made().show->engine.schedule;
     // No line may be dropped: every FXTIME of the file became a row.
     std::ifstream script(root() + "data/hlv.txt");
     int fxLines = 0;
@@ -291,22 +293,18 @@ TEST_F(ContentTest, LoadingOverlayLeavesTheProgressBarShowing) {
     hlvtest::HeadlessGl gl(512, 512);
     HLV_REQUIRE_GL(gl);
     RenderLog log;
-    auto registry = dummyRegistry(log);
-    DataFileService files(root());
-    DemoContext demo;
-    demo.files = &files;
-    Offline offline;
-    Engine engine(demo, *registry, offline, offline);
-    ASSERT_TRUE(loadScript(engine.schedule, "hlv.txt", files, *registry));
-    engine.initPass();
+    OfflineShow show(root(), log);
+    ASSERT_TRUE(show.load());
+    show.engine.initPass();
 
     hlvtest::TempDataFolder blank;
     blank.writeSolidPicture("black.png", 4, 4, 3, 0x000000FFu);
     blank.writeSolidPicture("clear.png", 4, 4, 4, 0x00000000u);
     DataFileService blanks(blank.root());
-    drawLoadingScreen(loadTexture("black.png", blanks), loadTexture("clear.png", blanks), engine.loadProgress);
+    drawLoadingScreen(loadTexture("black.png", blanks), loadTexture("clear.png", blanks), show.engine.loadProgress);
     const std::vector<uint8_t> bar = gl.readPixels();
-    drawLoadingScreen(loadTexture("loading/fondo.png", files), loadTexture("loading/damunt.png", files), engine.loadProgress);
+    drawLoadingScreen(loadTexture("loading/fondo.png", show.files), loadTexture("loading/damunt.png", show.files),
+                      show.engine.loadProgress);
     const std::vector<uint8_t> shown = gl.readPixels();
 
     Pixels back("loading/fondo.png", root());

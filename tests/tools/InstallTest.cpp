@@ -4,7 +4,6 @@
 // same install, looked at and run unpacked, never installed.
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +22,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr const char* kPrograms[] = {"halvoren", "halvoren-capture", "halvoren-content", "halvoren-pack"};
 
 int run(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
 
@@ -59,15 +60,7 @@ TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
     ASSERT_EQ(run("cmake --install " HLV_BINARY_DIR " --prefix " + quoted(prefix.string()) + " >" +
                   quoted(scratch.root() + "install.txt") + " 2>&1"), 0)
         << std::ifstream(scratch.root() + "install.txt").rdbuf();
-    for (const char* program : {"halvoren", "halvoren-content", "halvoren-capture", "halvoren-pack"}) {
-        const fs::path p = prefix / "bin" / program;
-        EXPECT_TRUE(fs::is_regular_file(p) && (fs::status(p).permissions() & fs::perms::owner_exec) != fs::perms::none) << p;
-    }
-
-    for (const char* page : {"man6/halvoren.6.gz", "man1/halvoren-capture.1.gz", "man1/halvoren-content.1.gz",
-                             "man1/halvoren-pack.1.gz"})
-        EXPECT_GT(fs::exists(prefix / "share/man" / page) ? fs::file_size(prefix / "share/man" / page) : 0, 200u) << page;
-
+    // What is installed where is checked on the package, made of the same install.
     const fs::path launcher = prefix / "share/applications/halvoren.desktop";
     ASSERT_EQ(run("command -v desktop-file-validate >/dev/null"), 0) << "desktop-file-validate is missing";
     EXPECT_EQ(run("desktop-file-validate " + quoted(launcher.string())), 0);
@@ -117,18 +110,7 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
     // Everything under /usr, nothing of the staging folder in a path.
     ASSERT_EQ(capture("dpkg-deb -c " + quoted(deb.string()) + " | awk '{print $6}'", log, &said), 0) << said;
     std::istringstream listing(said);
-    std::vector<std::string> files;
-    for (std::string line; std::getline(listing, line);) {
-        EXPECT_EQ(line.rfind("./usr/", 0) == 0 || line == "./", true) << line;
-        files.push_back(line);
-    }
-    for (const char* want : {"./usr/bin/halvoren", "./usr/bin/halvoren-capture", "./usr/bin/halvoren-content",
-                             "./usr/bin/halvoren-pack", "./usr/share/man/man6/halvoren.6.gz",
-                             "./usr/share/man/man1/halvoren-capture.1.gz", "./usr/share/man/man1/halvoren-content.1.gz",
-                             "./usr/share/man/man1/halvoren-pack.1.gz", "./usr/share/applications/halvoren.desktop",
-                             "./usr/share/icons/hicolor/128x128/apps/halvoren.png", "./usr/share/halvoren/data/hlv.txt",
-                             "./usr/share/doc/halvoren/copyright", "./usr/share/doc/halvoren/changelog.gz"})
-        EXPECT_NE(std::find(files.begin(), files.end(), want), files.end()) << want << " is not packed";
+    for (std::string line; std::getline(listing, line);) EXPECT_TRUE(line.rfind("./usr/", 0) == 0 || line == "./") << line;
 
     ASSERT_EQ(run("command -v lintian >/dev/null"), 0) << "lintian is missing";
     EXPECT_EQ(capture("lintian --fail-on error " + quoted(deb.string()), log, &said), 0) << said;
@@ -139,10 +121,19 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
     std::map<std::string, std::string> entry = readEntry(root / "usr/share/applications/halvoren.desktop");
     EXPECT_EQ(entry["Exec"], "\"/usr/bin/halvoren\"");
     EXPECT_EQ(entry["Path"], "/usr/share/halvoren");
+    // Beside the programs run below: a manual page for each, more than a stub,
+    // and what the show and the desktop read.
+    for (const std::string program : kPrograms) {
+        const fs::path page = root / "usr/share/man" / (program == "halvoren" ? "man6/halvoren.6.gz" : "man1/" + program + ".1.gz");
+        EXPECT_GT(fs::exists(page) ? fs::file_size(page) : 0, 200u) << page;
+    }
+    for (const char* want : {"halvoren/data/hlv.txt", "icons/hicolor/128x128/apps/halvoren.png", "doc/halvoren/copyright",
+                             "doc/halvoren/changelog.gz"})
+        EXPECT_TRUE(fs::is_regular_file(root / "usr/share" / want)) << want << " is not packed";
 
     // One version text for every program, starting with the project's.
     std::string version;
-    for (const char* program : {"halvoren", "halvoren-capture", "halvoren-content", "halvoren-pack"}) {
+    for (const char* program : kPrograms) {
         ASSERT_EQ(capture(quoted((root / "usr/bin" / program).string()) + " --version", log, &said), 0) << said;
         const std::string prefix = std::string(program) + " " HLV_PROJECT_VERSION;
         EXPECT_EQ(said.rfind(prefix, 0), 0u) << said;
