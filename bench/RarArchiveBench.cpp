@@ -31,6 +31,13 @@
 
 namespace {
 
+// CPU time of the children waited for so far, user and system, seconds.
+double childCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
 constexpr size_t kMiB = 1 << 20;
 
 std::vector<pack::PackFile> mixedContent() {
@@ -147,19 +154,14 @@ void BM_UnarExtractAll(benchmark::State& state) {
     const std::string command = "rm -rf '" + out + "' && unar -q -D -o '" + out + "' '" + f->path + "' >/dev/null";
     // On a busy machine wall time says little; the child's CPU time is
     // what compares with the reader's CPU column.
-    auto childCpu = [] {
-        rusage u{};
-        getrusage(RUSAGE_CHILDREN, &u);
-        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-    };
-    const double cpuBefore = childCpu();
+    const double cpuBefore = childCpuSeconds();
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("unar failed");
             return;
         }
     }
-    state.counters["unar_cpu_ms"] = 1000.0 * (childCpu() - cpuBefore) / double(state.iterations());
+    state.counters["unar_cpu_ms"] = 1000.0 * (childCpuSeconds() - cpuBefore) / double(state.iterations());
     std::filesystem::remove_all(out);
     state.SetBytesProcessed(int64_t(f->bytes * state.iterations()));
 }
@@ -209,12 +211,7 @@ void BM_ExtractOneFile(benchmark::State& state) {
         state.range(0) == 0 ? std::vector<std::string>{tool ? tool : "build/tools/pack/halvoren-pack", "extract", one.archive, "mixed.bin", out + "/mixed.bin"}
                             : std::vector<std::string>{"unar", "-q", "-f", "-D", "-o", out, one.archive};
     std::filesystem::create_directories(out);
-    auto childCpu = [] {
-        rusage u{};
-        getrusage(RUSAGE_CHILDREN, &u);
-        return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
-    };
-    const double cpuBefore = childCpu();
+    const double cpuBefore = childCpuSeconds();
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove(out + "/mixed.bin");
@@ -224,7 +221,7 @@ void BM_ExtractOneFile(benchmark::State& state) {
             return;
         }
     }
-    state.counters["child_cpu_ms"] = 1000.0 * (childCpu() - cpuBefore) / double(state.iterations());
+    state.counters["child_cpu_ms"] = 1000.0 * (childCpuSeconds() - cpuBefore) / double(state.iterations());
     std::filesystem::remove_all(out);
     state.SetBytesProcessed(int64_t(24 * kMiB * state.iterations()));
 }
