@@ -9,14 +9,13 @@
 #include <tuple>
 #include <vector>
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include "Capture.h"
 #include "RarWriter.h"
 #include "TestSupport.h"
+#include "ToolRuns.h"
 #include "resources/RarArchive.h"
 
 namespace fs = std::filesystem;
@@ -199,16 +198,14 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     loose.writeScript({"FXTIME Tunnel 0 400", "FXTIME Final 400 700"});
     const std::string tool = HLV_BINARY_DIR "/tools/pack/halvoren-pack";
     const std::string archive = packed.root() + "data.dat", out = packed.root() + "canon.out";
-    // The exit status (-1 for a crash) and what went to stderr.
+    // The exit status (-1 for a crash); what went to stderr in said.
+    std::string said;
     auto run = [&](const std::string& args) {
-        const std::string said = packed.root() + "stderr.txt";
-        const int raw = std::system((tool + " " + args + " >/dev/null 2>" + said).c_str());
-        const Bytes text = readFile(said);
-        return std::pair{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(text.begin(), text.end())};
+        return hlvtools::run("(" + tool + " " + args + " >/dev/null)", packed.root() + "stderr.txt", &said);
     };
-    ASSERT_EQ(run("create " + archive + " " + loose.root() + "data --solid").first, 0);
-    EXPECT_EQ(run("list " + archive).first, 0);
-    ASSERT_EQ(run("extract " + archive + " VELM\\\\canon.raw " + out).first, 0);
+    ASSERT_EQ(run("create " + archive + " " + loose.root() + "data --solid"), 0) << said;
+    EXPECT_EQ(run("list " + archive), 0) << said;
+    ASSERT_EQ(run("extract " + archive + " VELM\\\\canon.raw " + out), 0) << said;
     EXPECT_TRUE(readFile(out) == height);
     // Work it cannot do ends with 1 and names the problem; a command it does
     // not know ends with 2 and the usage.
@@ -218,8 +215,7 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
         {"create " + archive + " " + loose.root() + "data --fast", 2, {"Usage: halvoren-pack create"}},
         {"unpack " + archive, 2, {"Usage:"}}};
     for (const auto& [args, status, words] : refusals) {
-        const auto [got, said] = run(args);
-        EXPECT_EQ(got, status) << args << ": " << said;
+        EXPECT_EQ(run(args), status) << args << ": " << said;
         for (const std::string& word : words) EXPECT_NE(said.find(word), std::string::npos) << args << ": " << said;
     }
     Bytes refused;   // and a name the archive cannot hold, named in the message
@@ -230,10 +226,8 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
 
     auto frames = [](const std::string& dir) {
         std::vector<Bytes> out;
-        CaptureOptions options;
-        options.dir = dir, options.width = 48, options.height = 36, options.fpsNum = 20;
-        options.onFrame = [&](uint32_t, uint32_t, const Bytes& rgb) { out.push_back(rgb); };
-        const CaptureResult result = runCapture(options);
+        const CaptureResult result = runCapture({.dir = dir, .width = 48, .height = 36, .fpsNum = 20,
+                                                 .onFrame = [&](uint32_t, uint32_t, const Bytes& rgb) { out.push_back(rgb); }});
         EXPECT_EQ(result.status, 0) << dir << ": " << result.error;
         return out;
     };
