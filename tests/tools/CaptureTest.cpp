@@ -35,6 +35,16 @@ struct Captured {
     std::map<uint32_t, std::vector<uint8_t>> pixels;     // frame index -> RGB
 };
 
+// The folder's show captured small: 48 x 36 unless told otherwise.
+CaptureOptions small(const std::string& dir, uint32_t fps, int width = kWidth, int height = kHeight) {
+    CaptureOptions options;
+    options.dir = dir;
+    options.width = width;
+    options.height = height;
+    options.fpsNum = fps;
+    return options;
+}
+
 Captured capture(CaptureOptions options) {
     Captured out;
     options.onFrame = [&](uint32_t k, uint32_t t, const std::vector<uint8_t>& rgb) {
@@ -106,8 +116,10 @@ TEST(Capture, FramesFollowTheScheduleWindowsAndTheVideoKeepsTheirOrder) {
     for (const auto& o : overlays) script.push_back("FXTIME Flash " + std::to_string(o[0]) + " " + std::to_string(o[1]));
     folder.writeScript(script);
     const fs::path video = fs::path(folder.root()) / "show.mp4", raw = fs::path(folder.root()) / "decoded.gray";
-    const Captured got = capture({.dir = folder.root(), .width = kWidth, .height = kHeight, .fpsNum = 50, .to = 3000,
-                                  .videoPath = video.string()});
+    CaptureOptions options = small(folder.root(), 50);
+    options.to = 3000;
+    options.videoPath = video.string();
+    const Captured got = capture(options);
     ASSERT_EQ(150u, got.pixels.size());
 
     ASSERT_EQ(0, exitStatus("ffmpeg -loglevel error -y -i '" + video.string() + "' -f rawvideo -pix_fmt gray '" +
@@ -131,9 +143,14 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSampleAndTheReportCount
     folder.write("tune.mod", module);
     folder.writeScript({"FXTIME Null 0 1000", "FXTIME Flash 1000 5000"}, "tune.mod");
     const fs::path root = folder.root(), frames = root / "frames", wav = root / "span.wav", report = root / "report.json";
-    const Captured got = capture({.dir = folder.root(), .width = kWidth, .height = kHeight, .fpsNum = 30, .from = 500,
-                                  .to = 1500, .every = 4, .framesDir = frames.string(), .audioPath = wav.string(),
-                                  .reportPath = report.string()});
+    CaptureOptions options = small(folder.root(), 30);
+    options.from = 500;
+    options.to = 1500;
+    options.every = 4;
+    options.framesDir = frames.string();
+    options.audioPath = wav.string();
+    options.reportPath = report.string();
+    const Captured got = capture(options);
 
     // Frames whose time lies in [500, 1500): k = 15 (500 ms) to 44 (1466 ms);
     // every frame before the span and between those written is fast-forwarded.
@@ -176,8 +193,11 @@ TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     std::map<unsigned, Captured> runs;
     for (unsigned threads : {1u, 4u}) {
         const std::string frames = (root / "data" / std::to_string(threads)).string();
-        runs[threads] = capture({.dir = folder.root(), .width = kWidth, .height = kHeight, .fpsNum = 25,
-                                 .framesDir = frames, .audioPath = frames + ".wav", .threads = threads});
+        CaptureOptions options = small(folder.root(), 25);
+        options.framesDir = frames;
+        options.audioPath = frames + ".wav";
+        options.threads = threads;
+        runs[threads] = capture(options);
     }
     const Captured& many = runs[4];
 
@@ -207,7 +227,8 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     folder.writeScript({"FXTIME Flash 0 10000"});
     const fs::path root = folder.root(), frames = root / "frames";
     fs::create_directories(frames / "frame-000003.png");   // a folder where the frame should go
-    CaptureOptions options{.dir = folder.root(), .width = kWidth, .height = kHeight, .fpsNum = 50, .framesDir = frames.string()};
+    CaptureOptions options = small(folder.root(), 50);
+    options.framesDir = frames.string();
     const CaptureResult failed = runCapture(options);
     EXPECT_EQ(1, failed.status);
     EXPECT_NE(std::string::npos, failed.error.find((frames / "frame-000003.png").string())) << failed.error;
@@ -254,7 +275,8 @@ std::vector<Row> scriptRows(const std::string& root) {
 // fast-forwards into an effect, onto a cut and into a flash over a cut.
 TEST(Capture, FramesAfterAFastForwardAreTheFramesOfTheFullRenderThroughTheDefaultShow) {
     const std::string root = defaultShow().root();
-    CaptureOptions options{.dir = root, .width = 64, .height = 48, .fpsNum = 12, .fullRender = true};
+    CaptureOptions options = small(root, 12, 64, 48);
+    options.fullRender = true;
     const Captured full = capture(options);
     ASSERT_EQ(full.result.framesRendered, full.pixels.size());
     ASSERT_GT(full.result.endFrame, firstFrameAt(160000, 12, 1)) << "the whole show";
@@ -297,9 +319,16 @@ TEST(Capture, SegmentsWriteTheFramesOfOneRunAndTheirVideosJoinIntoItsVideo) {
     const fs::path root = folder.root();
     const auto run = [&](uint32_t every, uint32_t i, uint32_t n, const fs::path& frames, const std::string& video = "",
                          const std::string& audio = "") {
-        return runCapture({.dir = folder.root(), .width = kWidth, .height = kHeight, .fpsNum = 25, .from = 200, .to = 1800,
-                           .every = every, .segment = i, .segments = n, .framesDir = frames.string(), .videoPath = video,
-                           .audioPath = audio});
+        CaptureOptions options = small(folder.root(), 25);
+        options.from = 200;
+        options.to = 1800;
+        options.every = every;
+        options.segment = i;
+        options.segments = n;
+        options.framesDir = frames.string();
+        options.videoPath = video;
+        options.audioPath = audio;
+        return runCapture(options);
     };
     const std::string oneVideo = (root / "one.mp4").string(), segVideo = (root / "seg.mp4").string();
     ASSERT_EQ(0, run(1, 1, 1, root / "one-1", oneVideo, (root / "one.wav").string()).status);

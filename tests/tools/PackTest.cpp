@@ -215,8 +215,13 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
 
     auto frames = [](const std::string& dir) {
         std::vector<Bytes> out;
-        const CaptureResult result = runCapture({.dir = dir, .width = 48, .height = 36, .fpsNum = 20,
-                                                 .onFrame = [&](uint32_t, uint32_t, const Bytes& rgb) { out.push_back(rgb); }});
+        CaptureOptions options;
+        options.dir = dir;
+        options.width = 48;
+        options.height = 36;
+        options.fpsNum = 20;
+        options.onFrame = [&](uint32_t, uint32_t, const Bytes& rgb) { out.push_back(rgb); };
+        const CaptureResult result = runCapture(options);
         EXPECT_EQ(result.status, 0) << dir << ": " << result.error;
         return out;
     };
