@@ -128,8 +128,7 @@ TEST(DataFileArchive, EntryShorterThanItsRecordedSizeIsNotFound) {
 // one that is absent (the last case) is no error.
 TEST(DataFileLookup, UnreadableArchiveIsReportedAtInit) {
     TempDataFolder folder;
-    hlvtest::Entry later = hlvtest::stored("a.txt", "a");
-    later.version = 29;
+    const hlvtest::Entry later{.name = "a.txt", .data = {'a'}, .content = "a", .version = 29};
     hlvtest::Bytes cut = hlvtest::archive({hlvtest::stored("a.txt", "abc")});
     cut.resize(cut.size() - 2);
     const std::pair<hlvtest::Bytes, const char*> cases[] = {

@@ -50,7 +50,8 @@ Bytes encodePng(int width, int height, int colourType, int bitDepth, const Bytes
     Bytes packed(packedSize);
     compress(packed.data(), &packedSize, filtered.data(), uLong(filtered.size()));
     packed.resize(packedSize);
-    put32(header, uint32_t(width)), put32(header, uint32_t(height));
+    put32(header, uint32_t(width));
+    put32(header, uint32_t(height));
     header.insert(header.end(), {uint8_t(bitDepth), uint8_t(colourType), 0, 0, 0});
     Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     pngChunk(out, "IHDR", header);

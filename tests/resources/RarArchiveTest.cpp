@@ -24,7 +24,10 @@ struct Bits {
     uint32_t used = 0;   // bits in the last byte
     Bits& put(uint32_t value, uint32_t n) {
         while (n--) {
-            if (used % 8 == 0) bytes.push_back(0), used = 0;
+            if (used % 8 == 0) {
+                bytes.push_back(0);
+                used = 0;
+            }
             bytes.back() |= uint8_t(((uint64_t(value) >> n) & 1) << (7 - used++));
         }
         return *this;
@@ -47,7 +50,10 @@ void tables(Bits& bits, bool audio, uint32_t channels, const std::vector<uint8_t
 // the distance and length tables hold symbol 0 alone, whose code is "0".
 std::vector<uint8_t> lzLengths(uint32_t fourBit) {
     std::vector<uint8_t> l(374, 0);
-    l['a'] = 1, l['b'] = 2, l[fourBit] = 4, l[298] = l[298 + 48] = 1;
+    l['a'] = 1;
+    l['b'] = 2;
+    l[fourBit] = 4;
+    l[298] = l[298 + 48] = 1;
     return l;
 }
 
@@ -80,12 +86,15 @@ std::string fromDisk(const std::string& path, const char* name) {
     return bytes;
 }
 
+const Entry kBadCrc{.name = "crc.bin", .data = {'a', 'c', 'c'}, .content = "abc"};   // "abc" with a bit flipped
 const Bytes kStored = archive({stored("hlv.txt", "script"), stored("VELM\\CANON.RAW", "height"),
                                stored("cflare_FLARE.png", "flare"), stored("empty", "")});
 
 }  // namespace
 
-TEST(RarArchive, StoredEntriesAreFoundByFoldedNames) {
+// Stored entries are found by folded names; refusals name the archive, the
+// entry and the problem.
+TEST(RarArchive, LookupsFindFoldedNamesOrSayWhyNot) {
     const std::pair<const char*, const char*> found[] = {
         {"velm/canon.raw", "height"}, {"VELM/Canon.Raw", "height"}, {"velm\\canon.raw", "height"},
         {"cflare/FLARE.png", "flare"}, {"hlv.txt", "script"},       {"empty", ""}};
@@ -94,17 +103,15 @@ TEST(RarArchive, StoredEntriesAreFoundByFoldedNames) {
         EXPECT_TRUE(g.ok && g.error.empty()) << name << ": " << g.error;   // a success clears the last error
         EXPECT_EQ(g.bytes, bytes) << name;
     }
-}
 
-TEST(RarArchive, RefusalsNameTheArchiveTheEntryAndTheProblem) {
-    Entry later = stored("later.bin", "x"), old = stored("old.bin", "x"), secret = stored("secret.bin", "x");
-    later.version = 29, later.method = 0x33, old.version = 12, secret.flags |= 0x0004;
-    Entry cut = stored("short.bin", "abc"), badCrc = stored("crc.bin", "abc");
-    cut.data.pop_back(), badCrc.data[1] ^= 1;
+    const Entry later{.name = "later.bin", .data = {'x'}, .content = "x", .method = 0x33, .version = 29};
+    const Entry old{.name = "old.bin", .data = {'x'}, .content = "x", .version = 12};
+    const Entry secret{.name = "secret.bin", .data = {'x'}, .content = "x", .flags = 0x8004};   // encrypted
+    const Entry cut{.name = "short.bin", .data = {'a', 'b'}, .content = "abc"};
     Bits early;   // a match before anything was written reaches outside the file
     tables(early, false, 0, lzLengths(261));
     early.code("1101").put(1, 2).code("0");
-    const Bytes arc = archive({later, old, secret, cut, badCrc, compressed("early.bin", early, "aba")});
+    const Bytes arc = archive({later, old, secret, cut, kBadCrc, compressed("early.bin", early, "aba")});
     Bytes laterMarker = archive({stored("a", "a")});
     laterMarker[6] = 1;   // a later format's marker
     const std::tuple<Bytes, const char*, const char*> cases[] = {
@@ -210,10 +217,8 @@ TEST(RarArchive, StreamedFileMatchesTheBlock) {
         wraps.code("1100").put(dist - 1, 2);
         for (int n = 0; n < 2; ++n) long_ += long_[long_.size() - dist];
     }
-    Entry badCrc = stored("crc.bin", "abc");
-    badCrc.data[1] ^= 1;
     std::vector<Entry> files = solidFiles(0x10);
-    files.insert(files.begin(), {stored("plain.txt", "stored bytes"), badCrc, compressed("long.bin", wraps, long_)});
+    files.insert(files.begin(), {stored("plain.txt", "stored bytes"), kBadCrc, compressed("long.bin", wraps, long_)});
     TempDataFolder folder;
     const std::string path = folder.root() + "data.dat";
     folder.writeRoot("data.dat", archive(files, true));

@@ -71,10 +71,10 @@ protected:
     }
     // First and last memory rows holding a lit pixel; (-1, -1) when none.
     std::pair<int, int> litRows() const {
-        int first = -1, last = -1;
+        std::vector<int> rows;
         for (int i = 0; i < kW * kH; ++i)
-            if (buf[size_t(i) * 4]) last = i / kW, first = first < 0 ? i / kW : first;
-        return {first, last};
+            if (buf[size_t(i) * 4]) rows.push_back(i / kW);
+        return rows.empty() ? std::pair{-1, -1} : std::pair{rows.front(), rows.back()};
     }
 };
 

@@ -3,24 +3,25 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <png.h>
-#include <unistd.h>
 
 #include "AudioFixtures.h"
 #include "Capture.h"
 #include "Content.h"
 #include "TestSupport.h"
+#include "ToolRuns.h"
 #include "engine/MusicDecoder.h"
+#include "resources/DataFile.h"
+#include "resources/Image.h"
 
 namespace fs = std::filesystem;
+using hlvtools::exitStatus;
+using hlvtools::readFile;
 
 namespace {
 
@@ -34,32 +35,25 @@ struct Captured {
     std::map<uint32_t, std::vector<uint8_t>> pixels;     // frame index -> RGB
 };
 
-CaptureOptions at48x36(const hlvtest::TempDataFolder& folder, uint32_t fps) {
+// The folder's show captured small: 48 x 36 unless told otherwise.
+CaptureOptions small(const std::string& dir, uint32_t fps, int width = kWidth, int height = kHeight) {
     CaptureOptions options;
-    options.dir = folder.root(), options.width = kWidth, options.height = kHeight, options.fpsNum = fps;
+    options.dir = dir;
+    options.width = width;
+    options.height = height;
+    options.fpsNum = fps;
     return options;
 }
 
 Captured capture(CaptureOptions options) {
     Captured out;
-    options.onFrame = [&](uint32_t k, uint32_t t, const std::vector<uint8_t>& rgb) { out.timeOf[k] = t, out.pixels[k] = rgb; };
+    options.onFrame = [&](uint32_t k, uint32_t t, const std::vector<uint8_t>& rgb) {
+        out.timeOf[k] = t;
+        out.pixels[k] = rgb;
+    };
     out.result = runCapture(options);
     EXPECT_EQ(0, out.result.status) << out.result.error;
     return out;
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-int exitStatus(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
-
-// What a command prints on stdout.
-std::string output(const std::string& command) {
-    const fs::path out = fs::temp_directory_path() / ("hlv-out-" + std::to_string(getpid()));
-    std::system((command + " >'" + out.string() + "'").c_str());
-    return readFile(out);
 }
 
 // Every file of a folder, by name.
@@ -122,7 +116,7 @@ TEST(Capture, FramesFollowTheScheduleWindowsAndTheVideoKeepsTheirOrder) {
     for (const auto& o : overlays) script.push_back("FXTIME Flash " + std::to_string(o[0]) + " " + std::to_string(o[1]));
     folder.writeScript(script);
     const fs::path video = fs::path(folder.root()) / "show.mp4", raw = fs::path(folder.root()) / "decoded.gray";
-    CaptureOptions options = at48x36(folder, 50);
+    CaptureOptions options = small(folder.root(), 50);
     options.to = 3000;
     options.videoPath = video.string();
     const Captured got = capture(options);
@@ -149,9 +143,13 @@ TEST(Capture, SpanAndEverySelectTheFramesAndTheSoundToTheSampleAndTheReportCount
     folder.write("tune.mod", module);
     folder.writeScript({"FXTIME Null 0 1000", "FXTIME Flash 1000 5000"}, "tune.mod");
     const fs::path root = folder.root(), frames = root / "frames", wav = root / "span.wav", report = root / "report.json";
-    CaptureOptions options = at48x36(folder, 30);
-    options.from = 500, options.to = 1500, options.every = 4;
-    options.framesDir = frames.string(), options.audioPath = wav.string(), options.reportPath = report.string();
+    CaptureOptions options = small(folder.root(), 30);
+    options.from = 500;
+    options.to = 1500;
+    options.every = 4;
+    options.framesDir = frames.string();
+    options.audioPath = wav.string();
+    options.reportPath = report.string();
     const Captured got = capture(options);
 
     // Frames whose time lies in [500, 1500): k = 15 (500 ms) to 44 (1466 ms);
@@ -194,29 +192,30 @@ TEST(Capture, PipelinedCaptureWritesWhatOneEncoderWritesByteForByte) {
     const fs::path root = folder.root();
     std::map<unsigned, Captured> runs;
     for (unsigned threads : {1u, 4u}) {
-        CaptureOptions options = at48x36(folder, 25);
-        options.threads = threads, options.framesDir = (root / std::to_string(threads)).string();
-        options.audioPath = options.framesDir + ".wav";
+        const std::string frames = (root / "data" / std::to_string(threads)).string();
+        CaptureOptions options = small(folder.root(), 25);
+        options.framesDir = frames;
+        options.audioPath = frames + ".wav";
+        options.threads = threads;
         runs[threads] = capture(options);
     }
     const Captured& many = runs[4];
 
     // 0 to 800 ms, and the Flash row becomes current for one frame when Final ends.
     ASSERT_EQ(21u, many.result.framesWritten);
-    EXPECT_TRUE(readFile(root / "1.wav") == readFile(root / "4.wav"));
+    EXPECT_TRUE(readFile(root / "data/1.wav") == readFile(root / "data/4.wav"));
 
     // Each file holds the frame it is named after, as the renderer drew it,
     // and the same bytes whichever encoder thread wrote it.
+    DataFileService written(folder.root());
     for (const auto& [k, rgb] : many.pixels) {
         const std::string name = frameName(k);
-        EXPECT_TRUE(readFile(root / "4" / name) == readFile(root / "1" / name)) << name;
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        ASSERT_TRUE(png_image_begin_read_from_file(&image, (root / "4" / name).c_str())) << name;
-        image.format = PNG_FORMAT_RGB;
-        std::vector<uint8_t> decoded(PNG_IMAGE_SIZE(image));
-        ASSERT_TRUE(png_image_finish_read(&image, nullptr, decoded.data(), 0, nullptr)) << name;
-        EXPECT_TRUE(decoded == rgb) << name;
+        EXPECT_TRUE(readFile(root / "data/4" / name) == readFile(root / "data/1" / name)) << name;
+        PixelImage image;
+        decodeImage(image, ("4/" + name).c_str(), written);
+        const size_t size = size_t(image.width) * image.height * image.bytesPerPixel;
+        EXPECT_TRUE(std::vector<uint8_t>(image.pixels, image.pixels + size) == rgb) << name;
+        freeBlock(image.pixels);
     }
     size_t changes = 0;
     for (auto it = std::next(many.pixels.begin()); it != many.pixels.end(); ++it) changes += it->second != std::prev(it)->second;
@@ -228,7 +227,7 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     folder.writeScript({"FXTIME Flash 0 10000"});
     const fs::path root = folder.root(), frames = root / "frames";
     fs::create_directories(frames / "frame-000003.png");   // a folder where the frame should go
-    CaptureOptions options = at48x36(folder, 50);
+    CaptureOptions options = small(folder.root(), 50);
     options.framesDir = frames.string();
     const CaptureResult failed = runCapture(options);
     EXPECT_EQ(1, failed.status);
@@ -242,19 +241,22 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     EXPECT_NE(0, noEncoder.status);
     EXPECT_NE(std::string::npos, noEncoder.error.find(options.videoPath)) << noEncoder.error;
 
-    // The program: usage on bad arguments, and the message of whatever
-    // stopped the show (here a missing picture) on stderr.
-    const std::string err = folder.root() + "err.txt";
-    EXPECT_EQ(2, exitStatus(kExe + " --fps nope 2>" + err));
-    EXPECT_NE(std::string::npos, readFile(err).find("usage:"));
-    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
-    EXPECT_NE(0, exitStatus(kExe + " --dir " + folder.root() + " 2>" + err));
-    EXPECT_NE(std::string::npos, readFile(err).find("gone.png")) << readFile(err);
-
     // A span past the end of a script that ends sooner than the show's clock.
     folder.writeScript({"FXTIME Flash 0 1000"});
-    EXPECT_EQ(2, exitStatus(kExe + " --dir " + folder.root() + " --size 48x36 --from 1500 2>" + err));
-    EXPECT_NE(std::string::npos, readFile(err).find("before the span starting at 1500 ms")) << readFile(err);
+    options.videoPath.clear();
+    options.from = 1500;
+    const CaptureResult late = runCapture(options);
+    EXPECT_EQ(2, late.status);
+    EXPECT_NE(std::string::npos, late.error.find("before the span starting at 1500 ms")) << late.error;
+
+    // The program: usage on bad arguments, and the status and message of
+    // whatever stopped the show (here a missing picture) on stderr.
+    std::string said;
+    EXPECT_EQ(2, hlvtools::run(kExe + " --fps nope", root / "err.txt", &said));
+    EXPECT_NE(std::string::npos, said.find("usage:")) << said;
+    folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
+    EXPECT_EQ(1, hlvtools::run(kExe + " --dir " + folder.root(), root / "err.txt", &said));
+    EXPECT_NE(std::string::npos, said.find("\"gone.png\": not found")) << said;
 }
 
 // The rows of a show's script: effect name and window, in script order.
@@ -273,8 +275,7 @@ std::vector<Row> scriptRows(const std::string& root) {
 // fast-forwards into an effect, onto a cut and into a flash over a cut.
 TEST(Capture, FramesAfterAFastForwardAreTheFramesOfTheFullRenderThroughTheDefaultShow) {
     const std::string root = defaultShow().root();
-    CaptureOptions options;
-    options.dir = root, options.width = 64, options.height = 48, options.fpsNum = 12;
+    CaptureOptions options = small(root, 12, 64, 48);
     options.fullRender = true;
     const Captured full = capture(options);
     ASSERT_EQ(full.result.framesRendered, full.pixels.size());
@@ -318,9 +319,15 @@ TEST(Capture, SegmentsWriteTheFramesOfOneRunAndTheirVideosJoinIntoItsVideo) {
     const fs::path root = folder.root();
     const auto run = [&](uint32_t every, uint32_t i, uint32_t n, const fs::path& frames, const std::string& video = "",
                          const std::string& audio = "") {
-        CaptureOptions options = at48x36(folder, 25);
-        options.from = 200, options.to = 1800, options.every = every, options.segment = i, options.segments = n;
-        options.framesDir = frames.string(), options.videoPath = video, options.audioPath = audio;
+        CaptureOptions options = small(folder.root(), 25);
+        options.from = 200;
+        options.to = 1800;
+        options.every = every;
+        options.segment = i;
+        options.segments = n;
+        options.framesDir = frames.string();
+        options.videoPath = video;
+        options.audioPath = audio;
         return runCapture(options);
     };
     const std::string oneVideo = (root / "one.mp4").string(), segVideo = (root / "seg.mp4").string();
@@ -355,9 +362,11 @@ TEST(Capture, SegmentsWriteTheFramesOfOneRunAndTheirVideosJoinIntoItsVideo) {
     // The join has the one run's frames, duration and sound.
     EXPECT_TRUE(readFile(root / "one.wav") == readFile(root / "seg.wav"));
     const auto probe = [&](const std::string& video) {
-        return output("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration "
-                      "-show_entries format=duration -of compact '" + video + "'") +
-               output("ffmpeg -v error -i '" + video + "' -map 0:a -f md5 -");
+        std::string streams, sound;
+        hlvtools::run("ffprobe -v error -count_frames -show_entries stream=codec_type,nb_read_frames,duration "
+                      "-show_entries format=duration -of compact '" + video + "'", root / "probe.txt", &streams);
+        hlvtools::run("ffmpeg -v error -i '" + video + "' -map 0:a -f md5 -", root / "probe.txt", &sound);
+        return streams + sound;
     };
     const std::string one = probe(oneVideo);
     EXPECT_NE(std::string::npos, one.find("nb_read_frames=40")) << one;

@@ -2,8 +2,6 @@
 // show reads, and a launcher that desktop-file-validate accepts and that
 // names what was installed.  The Debian package: what cpack makes of the
 // same install, looked at and run unpacked, never installed.
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,29 +14,17 @@
 
 #include "Icon.h"
 #include "TestSupport.h"
+#include "ToolRuns.h"
 #include "resources/DataFile.h"
 #include "resources/Image.h"
 
 namespace fs = std::filesystem;
+using hlvtools::exitStatus;
+using hlvtools::run;
 
 namespace {
 
 constexpr const char* kPrograms[] = {"halvoren", "halvoren-capture", "halvoren-content", "halvoren-pack"};
-
-int run(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
-
-std::string readText(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
-}
-
-// The command's exit status; its stdout and stderr together in *output.
-int capture(const std::string& command, const fs::path& log, std::string* output) {
-    const int status = run(command + " >'" + log.string() + "' 2>&1");
-    *output = readText(log);
-    return status;
-}
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }   // the paths here hold no quote
 
@@ -57,13 +43,13 @@ TEST(Install, PutsTheProgramsContentAndAValidLauncherUnderThePrefix) {
     hlvtest::TempDataFolder scratch;
     // Characters the launcher has to escape.
     const fs::path prefix = fs::path(scratch.root()) / "inst $HOME 100%";
-    ASSERT_EQ(run("cmake --install " HLV_BINARY_DIR " --prefix " + quoted(prefix.string()) + " >" +
-                  quoted(scratch.root() + "install.txt") + " 2>&1"), 0)
-        << std::ifstream(scratch.root() + "install.txt").rdbuf();
+    std::string said;
+    ASSERT_EQ(run("cmake --install " HLV_BINARY_DIR " --prefix " + quoted(prefix.string()), prefix.parent_path() / "log.txt", &said), 0)
+        << said;
     // What is installed where is checked on the package, made of the same install.
     const fs::path launcher = prefix / "share/applications/halvoren.desktop";
-    ASSERT_EQ(run("command -v desktop-file-validate >/dev/null"), 0) << "desktop-file-validate is missing";
-    EXPECT_EQ(run("desktop-file-validate " + quoted(launcher.string())), 0);
+    ASSERT_EQ(exitStatus("command -v desktop-file-validate >/dev/null"), 0) << "desktop-file-validate is missing";
+    EXPECT_EQ(run("desktop-file-validate " + quoted(launcher.string()), prefix.parent_path() / "log.txt", &said), 0) << said;
     std::map<std::string, std::string> entry = readEntry(launcher);
     // Quoted, with "$" written "\\$" and "%" written "%%".
     EXPECT_EQ(entry["Exec"], "\"" + scratch.root() + "inst \\\\$HOME 100%%/bin/halvoren\"");
@@ -91,16 +77,16 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
     hlvtest::TempDataFolder scratch;
     const fs::path out = fs::path(scratch.root()) / "deb", log = fs::path(scratch.root()) / "log.txt";
     std::string said;
-    ASSERT_EQ(capture("cd " HLV_BINARY_DIR " && cpack -G DEB -B " + quoted(out.string()), log, &said), 0) << said;
-    ASSERT_EQ(capture("dpkg --print-architecture", log, &said), 0) << said;
+    ASSERT_EQ(run("cd " HLV_BINARY_DIR " && cpack -G DEB -B " + quoted(out.string()), log, &said), 0) << said;
+    ASSERT_EQ(run("dpkg --print-architecture", log, &said), 0) << said;
     const std::string arch = said.substr(0, said.find('\n'));
     const fs::path deb = out / ("halvoren_" HLV_PROJECT_VERSION "_" + arch + ".deb");
     ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
 
     // The control fields: the project's version, and the libraries found in
     // the binaries, beside the fonts no binary names.
-    ASSERT_EQ(capture("dpkg-deb -f " + quoted(deb.string()) + " Package Version Architecture Section Depends", log,
-                      &said), 0) << said;
+    ASSERT_EQ(run("dpkg-deb -f " + quoted(deb.string()) + " Package Version Architecture Section Depends", log, &said), 0)
+        << said;
     for (const std::string& field : std::vector<std::string>{"Package: halvoren\n", "Version: " HLV_PROJECT_VERSION "\n",
                                                              "Architecture: " + arch + "\n", "Section: video\n"})
         EXPECT_NE(said.find(field), std::string::npos) << field << " in\n" << said;
@@ -108,15 +94,15 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
         EXPECT_NE(said.find(dependency), std::string::npos) << dependency << " in\n" << said;
 
     // Everything under /usr, nothing of the staging folder in a path.
-    ASSERT_EQ(capture("dpkg-deb -c " + quoted(deb.string()) + " | awk '{print $6}'", log, &said), 0) << said;
+    ASSERT_EQ(run("dpkg-deb -c " + quoted(deb.string()) + " | awk '{print $6}'", log, &said), 0) << said;
     std::istringstream listing(said);
     for (std::string line; std::getline(listing, line);) EXPECT_TRUE(line.rfind("./usr/", 0) == 0 || line == "./") << line;
 
-    ASSERT_EQ(run("command -v lintian >/dev/null"), 0) << "lintian is missing";
-    EXPECT_EQ(capture("lintian --fail-on error " + quoted(deb.string()), log, &said), 0) << said;
+    ASSERT_EQ(exitStatus("command -v lintian >/dev/null"), 0) << "lintian is missing";
+    EXPECT_EQ(run("lintian --fail-on error " + quoted(deb.string()), log, &said), 0) << said;
 
     const fs::path root = fs::path(scratch.root()) / "root";
-    ASSERT_EQ(capture("dpkg-deb -x " + quoted(deb.string()) + " " + quoted(root.string()), log, &said), 0) << said;
+    ASSERT_EQ(run("dpkg-deb -x " + quoted(deb.string()) + " " + quoted(root.string()), log, &said), 0) << said;
     // The launcher names where the package puts things, not where cpack staged them.
     std::map<std::string, std::string> entry = readEntry(root / "usr/share/applications/halvoren.desktop");
     EXPECT_EQ(entry["Exec"], "\"/usr/bin/halvoren\"");
@@ -134,7 +120,7 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
     // One version text for every program, starting with the project's.
     std::string version;
     for (const char* program : kPrograms) {
-        ASSERT_EQ(capture(quoted((root / "usr/bin" / program).string()) + " --version", log, &said), 0) << said;
+        ASSERT_EQ(run(quoted((root / "usr/bin" / program).string()) + " --version", log, &said), 0) << said;
         const std::string prefix = std::string(program) + " " HLV_PROJECT_VERSION;
         EXPECT_EQ(said.rfind(prefix, 0), 0u) << said;
         if (version.empty()) version = said.substr(std::string(program).size());
@@ -143,9 +129,8 @@ TEST(Install, DebianPackageHoldsEverythingPassesLintianAndRunsUnpacked) {
 
     // The unpacked capture tool plays the unpacked content: a few small frames.
     const fs::path frames = fs::path(scratch.root()) / "frames";
-    EXPECT_EQ(capture(quoted((root / "usr/bin/halvoren-capture").string()) + " --dir " +
-                          quoted((root / "usr/share/halvoren").string()) + " --size 64x48 --fps 10 --to 300 --frames " +
-                          quoted(frames.string()), log, &said), 0) << said;
+    EXPECT_EQ(run(quoted((root / "usr/bin/halvoren-capture").string()) + " --dir " + quoted((root / "usr/share/halvoren").string()) +
+                      " --size 64x48 --fps 10 --to 300 --frames " + quoted(frames.string()), log, &said), 0) << said;
     EXPECT_TRUE(fs::is_regular_file(frames / "frame-000002.png")) << said;
 }
 
