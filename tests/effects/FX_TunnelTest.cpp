@@ -1,7 +1,5 @@
 #include "effects/FX_Tunnel.h"
 
-#include <utility>
-
 #include "EffectTestData.h"
 
 using namespace hlvtest;
@@ -30,7 +28,8 @@ TEST(FX_Tunnel, FirstBandFollowsTheCameraAndIsClamped) {
     for (const auto& [eyeZ, band] : cases) EXPECT_EQ(band, FX_Tunnel::firstBand(eyeZ)) << eyeZ;
 }
 
-static void writeTunnelData(const TempDataFolder& folder) { writePatternPicture(folder, "tunnel/textura.png"); }
+// One grey: only the shape and light show.
+static void writeTunnelData(const TempDataFolder& folder) { folder.writeSolidPicture("tunnel/textura.png", 8, 8, 3, 0x909090FFu); }
 using TunnelGl = EffectGl<writeTunnelData>;
 
 // Mean green level of the pixels of a frame (w x h) where keep(x, y) holds.
@@ -41,40 +40,6 @@ double meanGreen(const Frame& f, int w, int h, Keep keep) {
         for (int x = 0; x < w; ++x)
             if (keep(x, y)) sum += f[(size_t(y) * w + x) * 4 + 1], ++n;
     return n ? sum / n : 0;
-}
-
-// A second init gives the first buffers back; after release nothing is drawn
-// from freed ones.  The flight as a viewer sees it: the far end straight
-// ahead lost in the black fog, the walls round it lit, frame after frame.
-TEST_F(TunnelGl, StartLightsThroughTheOldViewTheFlightCarriesOverAndTheFarEndIsDark) {
-    FX_Tunnel tunnel(world.demo);
-    tunnel.init();
-    tunnel.init();
-    // What the previous effect left: blending, a modelview with a shift.
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glTranslatef(0, 0, -10);
-    tunnel.start();
-    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glInt(GL_BLEND_SRC) == GL_DST_COLOR);
-    EXPECT_FLOAT_EQ(-9.5f, lightFloats(GL_LIGHT0, GL_POSITION)[2]);
-    EXPECT_FLOAT_EQ(490.0f, lightFloats(GL_LIGHT1, GL_POSITION)[2]);
-    EXPECT_FLOAT_EQ(-1000.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "camera at z = 1000 facing the origin";
-    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE)) << "the added layer's unit stays active for the frames";
-
-    showFrame(tunnel, 2500, 400);
-    EXPECT_TRUE(world.demo.angles.angleZ == 250.0f && tunnel.camera().eye[2] == 994.0f) << "roll by music time, flight by frame time";
-    tunnel.start();   // a later entry resumes where the camera stopped
-    EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]);
-    showFrame(tunnel, 3000, 1000);
-    EXPECT_EQ(979.0f, tunnel.camera().eye[2]);
-    releaseAroundAFrame(tunnel, 3100);
-    EXPECT_EQ(0u, tunnel.indicesPerBand());
-
-    for (const Frame& f : playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000})) {
-        const double middle = meanGreen(f, 160, 120, [](int x, int y) { return std::abs(x - 80) < 8 && std::abs(y - 60) < 6; });
-        const double edge = meanGreen(f, 160, 120, [](int x, int y) { return x < 16 || x >= 144 || y < 12 || y >= 108; });
-        EXPECT_LT(middle * 4, edge) << "middle " << middle << ", edge " << edge;
-    }
 }
 
 // How far frame b is from frame a turned counter-clockwise by the given
@@ -94,18 +59,47 @@ double turnedDifference(const Frame& a, const Frame& b, int w, int h, double deg
     return sum / n;
 }
 
-// The picture rolls counter-clockwise, 100 degrees per second of music time:
-// two frames 0.3 s apart with no flight between them are 30 degrees apart.
-TEST_F(TunnelGl, ThePictureRollsCounterClockwiseWithTheMusic) {
-    world.folder.writeSolidPicture("tunnel/textura.png", 8, 8, 3, 0x909090FFu);   // only the shape and light show
+// A second init gives the first buffers back; after release nothing is drawn
+// from freed ones.  The flight as a viewer sees it: the picture rolling
+// counter-clockwise, the far end straight ahead lost in the black fog, the
+// walls round it lit, frame after frame.
+TEST_F(TunnelGl, StartLightsThroughTheOldViewTheFlightCarriesOverAndThePictureRolls) {
     FX_Tunnel tunnel(world.demo);
     tunnel.init();
+    tunnel.init();
+    // What the previous effect left: blending, a modelview with a shift.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glTranslatef(0, 0, -10);
     tunnel.start();
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glInt(GL_BLEND_SRC) == GL_DST_COLOR);
+    EXPECT_FLOAT_EQ(-9.5f, lightFloats(GL_LIGHT0, GL_POSITION)[2]);
+    EXPECT_FLOAT_EQ(490.0f, lightFloats(GL_LIGHT1, GL_POSITION)[2]);
+    EXPECT_FLOAT_EQ(-1000.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "camera at z = 1000 facing the origin";
+    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE)) << "the added layer's unit stays active for the frames";
+
+    showFrame(tunnel, 2500, 400);
+    EXPECT_TRUE(world.demo.angles.angleZ == 250.0f && tunnel.camera().eye[2] == 994.0f) << "roll by music time, flight by frame time";
+    glDisable(GL_BLEND);
+    tunnel.start();   // a later entry, after an effect without blending, resumes where the camera stopped
+    EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]);
+    showFrame(tunnel, 3000, 1000);
+    EXPECT_EQ(979.0f, tunnel.camera().eye[2]);
+    // 100 degrees per second of music time: two frames 0.3 s apart with no
+    // flight between them are 30 degrees apart.
     showFrame(tunnel, 1000, 0);
     const Frame before = gl.readPixels();
     showFrame(tunnel, 1300, 0);
-    const Frame after = gl.readPixels();
-    tunnel.release();
-    const double ccw = turnedDifference(before, after, 96, 72, 30), cw = turnedDifference(before, after, 96, 72, -30);
+    const double ccw = turnedDifference(before, gl.readPixels(), 96, 72, 30);
+    const double cw = turnedDifference(before, gl.readPixels(), 96, 72, -30);
     EXPECT_LT(ccw * 3, cw) << "turned counter-clockwise: " << ccw << ", clockwise: " << cw;
+    releaseAroundAFrame(tunnel, 3100);
+    EXPECT_EQ(0u, tunnel.indicesPerBand());
+
+    for (const Frame& f : playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000})) {
+        const double middle = meanGreen(f, 160, 120, [](int x, int y) { return std::abs(x - 80) < 8 && std::abs(y - 60) < 6; });
+        const double edge = meanGreen(f, 160, 120, [](int x, int y) { return x < 16 || x >= 144 || y < 12 || y >= 108; });
+        EXPECT_LT(middle * 4, edge) << "middle " << middle << ", edge " << edge;
+    }
 }
+
