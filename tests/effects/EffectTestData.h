@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -32,8 +33,9 @@ inline void writePatternPicture(const TempDataFolder& folder, const std::string&
 
 // Layer set n: a dark blue (0x101830) background, a mask that keeps the scene
 // except a black strip along the top eighth, and a foreground filling that
-// strip in red.
-inline void writeLayerSet(const TempDataFolder& folder, int n) {
+// strip in red; with the pattern picture as the effect's texture if named.
+inline void writeLayerSet(const TempDataFolder& folder, int n, const std::string& texture = "") {
+    if (!texture.empty()) writePatternPicture(folder, texture);
     constexpr int kW = 16, kH = 16, kStrip = 2;
     const std::string prefix = "layers/" + std::to_string(n);
     folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, kLayerBackground);

@@ -10,7 +10,7 @@ static void writeCFlareData(const TempDataFolder& folder) {
     writeLayerSet(folder, 1);
 }
 
-TEST(CFlareField, SamplesThreeBallsWithKFastestAndDrawsAllButTheFarFaces) {
+TEST(CFlareField, SamplesThreeBallsAndDrawsAllButTheFarFacesSaturatingAndShrinkingPastAFifth) {
     float squares[kGrid];
     for (int k = 0; k < kGrid; ++k) squares[k] = float(k * k);
     // Lopsided balls, so a mix-up of the axes or of the index order shows.
@@ -33,9 +33,7 @@ TEST(CFlareField, SamplesThreeBallsWithKFastestAndDrawsAllButTheFarFaces) {
         last = n, ++count;
     });
     EXPECT_EQ(3375, count);
-}
 
-TEST(CFlareField, BrightnessSaturatesAndTheSizeDropsPastAFifth) {
     const SpriteLook full = spriteLook(0.4f), half = spriteLook(0.2f);
     EXPECT_TRUE(full.brightness == 1.0f && half.brightness == 0.5f && spriteLook(0.0f).colour.z == 0.0f);
     EXPECT_LT(maxDiff({full.colour.x, full.colour.y, full.colour.z}, {2 * half.colour.x, 2 * half.colour.y, 2 * half.colour.z}), 1e-6f);

@@ -17,10 +17,7 @@ struct Tube {
     }
 };
 
-void writeColumnData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "column/textura.png");
-    writeLayerSet(folder, 4);
-}
+void writeColumnData(const TempDataFolder& folder) { writeLayerSet(folder, 4, "column/textura.png"); }
 using ColumnGl = EffectGl<writeColumnData>;
 
 }  // namespace

@@ -5,10 +5,7 @@
 using namespace cubefloor;
 using namespace hlvtest;
 
-static void writeCubeFloorData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "cubef/textura.png");
-    writeLayerSet(folder, 9);
-}
+static void writeCubeFloorData(const TempDataFolder& folder) { writeLayerSet(folder, 9, "cubef/textura.png"); }
 using CubeFloorGl = EffectGl<writeCubeFloorData>;
 
 static std::vector<int> boxesAt(const FX_CubeFloor& fx, double height) {

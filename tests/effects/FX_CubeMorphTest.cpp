@@ -10,12 +10,9 @@ using namespace hlvtest;
 
 static void expectVec(Vec3 got, Vec3 want) { EXPECT_LT(length(got - want), 2e-6f) << got.x << ", " << got.y << ", " << got.z; }
 
-static void writeCubeMorphData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "cubem/textura.png");
-    writeLayerSet(folder, 5);
-}
+static void writeCubeMorphData(const TempDataFolder& folder) { writeLayerSet(folder, 5, "cubem/textura.png"); }
 
-TEST(CubeMorphShape, CornersArePulledTowardsTheCentre) {
+TEST(CubeMorphShape, CornersArePulledTowardsTheCentreOfAClosedCubeOfClockwiseTriangles) {
     // Exactly on A: 1 / r is infinite and the corner lands on the centre, not on NaN.
     expectVec(morphCorner({1, 1, 1}, {{1, 1, 1}, {0, 0, 0.5f}}), {0, 0, 0});
     // 0.5 from A: scaled by 1.25 / 2; B then sits exactly 1.25 away, not beyond its far limit.
@@ -24,9 +21,7 @@ TEST(CubeMorphShape, CornersArePulledTowardsTheCentre) {
     expectVec(morphCorner({1, 1, 1}, {{-1, -1, -1}, {1, 1, -1}}), {0.625f, 0.625f, 0.625f});
     // B's near rule runs before its far rule, on A's result.
     expectVec(morphCorner({0, 1, 0}, {{0, 5, 0}, {0, 0.75f, 0}}), {0, 0.3125f, 0});
-}
 
-TEST(CubeMorphShape, ClosedCubeOfClockwiseTriangles) {
     using Key = std::tuple<float, float, float>;
     auto key = [](Vec3 p) { return Key{p.x, p.y, p.z}; };
     std::map<std::pair<Key, Key>, int> sides;   // directed sides

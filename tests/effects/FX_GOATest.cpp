@@ -20,7 +20,7 @@ TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
 // bottom of it; window B runs a figure-eight at 0.48, its columns swinging
 // twice for each swing of its rows.  Origins are 20 + |100 f + 100|, cut to
 // whole pixels, so every window stays inside the ring images.
-TEST(FX_GOA, WindowsRunACircleAndAFigureEightFromTheirStartingCorners) {
+TEST(FX_GOA, WindowsRunACircleAndAFigureEightAndTheirSumSaturatesPerByte) {
     auto origin = [](double f) { return 20.0 + 100.0 * f + 100.0; };
     for (uint32_t t = 0; t < 200000; t += 997) {
         const GoaWindows w = FX_GOA::windowsAt(t);
@@ -30,9 +30,7 @@ TEST(FX_GOA, WindowsRunACircleAndAFigureEightFromTheirStartingCorners) {
         ASSERT_NEAR(origin(std::cos(2 * b)), w.x2, 1.0) << t;
         ASSERT_NEAR(origin(std::sin(b)), w.y2, 1.0) << t;
     }
-}
 
-TEST(FX_GOA, WindowSumSaturatesPerByte) {
     std::vector<uint8_t> a(FX_GOA::kRingBytes), b(FX_GOA::kRingBytes), field(FX_GOA::kFieldBytes, 0x5A);
     DemoRandom random;
     for (uint32_t i = 0; i < FX_GOA::kRingBytes; ++i) a[i] = uint8_t(random.next()), b[i] = uint8_t(random.next());

@@ -1,7 +1,5 @@
 #include "effects/FX_SphereBump.h"
 
-#include <utility>
-
 #include "EffectTestData.h"
 
 using namespace hlvtest;
@@ -27,7 +25,7 @@ TEST(FX_SphereBump, MeshIs27RingsOf31FromPoleToPoleInOneStrip) {
         EXPECT_TRUE(v[r * 31].z == 0.0f && std::fabs(v[r * 31 + 30].z) < 5e-5f && v[r * 31].y == v[r * 31 + 30].y) << "ring " << r;
 }
 
-TEST(FX_SphereBump, SphereAndFlaresFadeFromOneToZeroOver14Seconds) {
+TEST(FX_SphereBump, SphereFlaresAndTurnFadeFromOneToZeroOver14Seconds) {
     for (auto [t, want] : {std::pair{149300u, 1.0f}, {156300u, 0.70710678f}, {163300u, 0.0f}})
         EXPECT_NEAR(want, FX_SphereBump::fade(t), 1e-5f) << t;
     // Before the fade the difference wraps: some sine value, not a clamp to 1.
@@ -39,9 +37,7 @@ TEST(FX_SphereBump, SphereAndFlaresFadeFromOneToZeroOver14Seconds) {
     auto flare = [](uint32_t i, float c) { return FX_SphereBump::flareBrightness(i, 1612, c); };
     EXPECT_TRUE(flare(0, 1) == 0.0f && flare(100, 1) < flare(200, 1) && flare(200, 1) < flare(403, 1) && flare(806, 1) < 0.005f);
     EXPECT_NEAR(flare(403, 1) / 2, flare(403, 0.5f), 1e-6f);
-}
 
-TEST(FX_SphereBump, TurnFollowsTheFadeAndTheSpin) {
     DemoContext demo;
     demo.angles = {0, 100, 0};
     FX_SphereBump sphere(demo);

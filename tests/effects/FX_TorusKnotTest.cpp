@@ -1,7 +1,5 @@
 #include "effects/FX_TorusKnot.h"
 
-#include <utility>
-
 #include "EffectTestData.h"
 
 using namespace hlvtest;
@@ -19,10 +17,7 @@ static Vec3 curve(double p, double q, double u) {
     return {float(m * std::cos(p * u)), float(m * std::cos(q * u)), float(m * std::sin(p * u))};
 }
 
-static void writeKnotData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "pqknot/textura.png");
-    writeLayerSet(folder, 8);
-}
+static void writeKnotData(const TempDataFolder& folder) { writeLayerSet(folder, 8, "pqknot/textura.png"); }
 
 TEST(FX_TorusKnot, MeshIs360RingsOf16EachOnThePreviousCurvePoint) {
     // Without bulges the tube radius is constant, and point 0 of each ring
