@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <epoxy/gl.h>
@@ -20,6 +20,7 @@
 namespace hlvtest {
 
 using Frame = std::vector<uint8_t>;   // RGBA, top row first
+constexpr uint32_t kLayerBackground = 0x101830FFu;   // writeLayerSet's background, 0xRRGGBBAA
 
 // A 32 x 32 RGB gradient with a checker, so texture coordinates show in a frame.
 inline void writePatternPicture(const TempDataFolder& folder, const std::string& name) {
@@ -32,11 +33,12 @@ inline void writePatternPicture(const TempDataFolder& folder, const std::string&
 
 // Layer set n: a dark blue (0x101830) background, a mask that keeps the scene
 // except a black strip along the top eighth, and a foreground filling that
-// strip in red.
-inline void writeLayerSet(const TempDataFolder& folder, int n) {
+// strip in red; with the pattern picture as the effect's texture if named.
+inline void writeLayerSet(const TempDataFolder& folder, int n, const std::string& texture = "") {
+    if (!texture.empty()) writePatternPicture(folder, texture);
     constexpr int kW = 16, kH = 16, kStrip = 2;
     const std::string prefix = "layers/" + std::to_string(n);
-    folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, 0x101830FFu);
+    folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, kLayerBackground);
     std::vector<uint8_t> mask(kW * kH * 3, 255), fore(kW * kH * 3, 0);
     std::fill_n(mask.begin(), kW * kStrip * 3, 0);
     for (int i = 0; i < kW * kStrip; ++i) fore[i * 3] = 200;
@@ -62,10 +64,23 @@ protected:
     void SetUp() override { HLV_REQUIRE_GL(gl); WriteData(world.folder); }
 };
 
+// One-call readers of GL state.
+inline std::vector<float> glFloats(GLenum what, int n) { std::vector<float> v(static_cast<size_t>(n), 0.0f); glGetFloatv(what, v.data()); return v; }
+inline std::vector<float> lightFloats(GLenum light, GLenum what) { std::vector<float> v(4); glGetLightfv(light, what, v.data()); return v; }
+inline GLint glInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
+
 // Clears as the frame loop does, then renders one frame.
 inline void showFrame(IEffect& effect, uint32_t time_ms, uint32_t delta_ms) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     effect.render(time_ms, delta_ms);
+}
+
+// Releases, shows a frame with nothing left to draw from, releases again:
+// neither the frame nor the second release may touch what the first gave back.
+inline void releaseAroundAFrame(IEffect& effect, uint32_t time_ms) {
+    effect.release();
+    showFrame(effect, time_ms, 100);
+    effect.release();
 }
 
 // Pixels that are not the given 0xRRGGBBAA colour (alpha ignored).
@@ -76,49 +91,46 @@ inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     return n;
 }
 
+// Expects every frame to differ from the background in more than `least`
+// and less than `most` of its pixels (fractions of the frame).
+inline void expectScene(const std::vector<Frame>& frames, double least, double most = 2,
+                        uint32_t background = kLayerBackground) {
+    for (size_t n = 0; n < frames.size(); ++n) {
+        const double share = double(pixelsOtherThan(frames[n], background)) * 4 / double(frames[n].size());
+        EXPECT_TRUE(share > least && share < most) << "frame " << n << ": " << share << " not the background";
+    }
+}
+
 // Plays a fresh FX twice, each time in a fresh context and data folder
 // (filled by writeData): started once and shown at each music time in turn
-// with the time since the previous as delta.  Expects the same frames both
-// times; returns the first run's (none without GL).
+// with the time since the previous as delta.  Expects every frame to leave
+// the model-view matrix and its stack as it found them, and the same frames
+// both times; returns the first run's.  Leaves no GL context current.
 template <class FX>
 std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
-                             const std::string& tag, int width = 160, int height = 120) {
+                             int width = 160, int height = 120) {
     std::vector<Frame> runs[2];
-    for (int run = 0; run < 2; ++run) {
+    for (std::vector<Frame>& run : runs) {
         HeadlessGl gl(width, height);
-        if (!gl.ok()) return {};
         EffectWorld world(gl.choice());
         writeData(world.folder);
         FX fx(world.demo);
         fx.init();
         fx.start();
         for (size_t n = 0; n < times.size(); ++n) {
+            const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
+            const GLint depth = glInt(GL_MODELVIEW_STACK_DEPTH);
             showFrame(fx, times[n], times[n] - (n ? times[n - 1] : 0));
-            runs[run].push_back(gl.readPixels());
+            EXPECT_TRUE(view == glFloats(GL_MODELVIEW_MATRIX, 16) && depth == glInt(GL_MODELVIEW_STACK_DEPTH))
+                << fx.name << " frame " << n << " moved the view";
+            run.push_back(gl.readPixels());
         }
         fx.release();
     }
     for (size_t n = 0; n < times.size(); ++n)
-        EXPECT_TRUE(runs[0][n] == runs[1][n]) << tag << " frame " << n << " differs between runs";
+        EXPECT_TRUE(runs[0][n] == runs[1][n]) << "frame " << n << " differs between runs";
     return runs[0];
 }
-
-// The capabilities not in the state expected, blank when all are.
-inline std::string wrongCaps(std::initializer_list<GLenum> on, std::initializer_list<GLenum> off) {
-    std::string wrong;
-    char name[16];
-    for (GLenum cap : on)
-        if (!glIsEnabled(cap)) std::snprintf(name, sizeof name, " 0x%X off", cap), wrong += name;
-    for (GLenum cap : off)
-        if (glIsEnabled(cap)) std::snprintf(name, sizeof name, " 0x%X on", cap), wrong += name;
-    return wrong;
-}
-
-// One-call readers of GL state.
-inline std::vector<float> glFloats(GLenum what, int n) { std::vector<float> v(static_cast<size_t>(n), 0.0f); glGetFloatv(what, v.data()); return v; }
-inline std::vector<float> lightFloats(GLenum light, GLenum what) { std::vector<float> v(4); glGetLightfv(light, what, v.data()); return v; }
-inline GLint glInt(GLenum what) { GLint v = 0; glGetIntegerv(what, &v); return v; }
-inline GLint texEnvInt(GLenum what) { GLint v = 0; glGetTexEnviv(GL_TEXTURE_ENV, what, &v); return v; }
 
 inline float maxDiff(const std::vector<float>& a, const std::vector<float>& b) {
     float worst = a.size() == b.size() ? 0.0f : INFINITY;

@@ -17,10 +17,7 @@ struct Tube {
     }
 };
 
-void writeColumnData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "column/textura.png");
-    writeLayerSet(folder, 4);
-}
+void writeColumnData(const TempDataFolder& folder) { writeLayerSet(folder, 4, "column/textura.png"); }
 using ColumnGl = EffectGl<writeColumnData>;
 
 }  // namespace
@@ -43,7 +40,11 @@ TEST(FX_Column, TubeIs61RingsOf80InOneStripOfWholeRings) {
     EXPECT_GT(Tube(2500, FX_Column::kCapacity).ripple(), 0.01f);
 }
 
-TEST_F(ColumnGl, StartWorksOnTheActiveUnitAndLeavesTheViewAsItFoundIt) {
+// An upright column through the middle of the picture, top to bottom: at
+// most (2 + 0.75) * 0.65 units from its axis, seen from 6.8 units through 45
+// degrees, it stays within 52 of the 80 pixels either side of the middle,
+// and its thinnest part covers the middle.
+TEST_F(ColumnGl, StartWorksOnTheActiveUnitAndTheColumnStandsInTheMiddle) {
     FX_Column column(world.demo);
     column.init();
     // What an earlier effect left: unit 0 bare, unit 1 active, a shifted view.
@@ -53,21 +54,12 @@ TEST_F(ColumnGl, StartWorksOnTheActiveUnitAndLeavesTheViewAsItFoundIt) {
     column.start();
     EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE));
     EXPECT_FLOAT_EQ(-15.0f, lightFloats(GL_LIGHT0, GL_POSITION)[2]) << "placed through the old view";
-    const std::vector<float> view = glFloats(GL_MODELVIEW_MATRIX, 16);
     showFrame(column, 104000, 16);
-    EXPECT_EQ(view, glFloats(GL_MODELVIEW_MATRIX, 16));
     glActiveTexture(GL_TEXTURE0);
-    EXPECT_EQ("", wrongCaps({}, {GL_TEXTURE_GEN_S, GL_TEXTURE_2D})) << "unit 0 is not touched";
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S) || glIsEnabled(GL_TEXTURE_2D)) << "unit 0 is not touched";
     column.release();
-}
 
-// An upright column through the middle of the picture, top to bottom: at
-// most (2 + 0.75) * 0.65 units from its axis, seen from 6.8 units through 45
-// degrees, it stays within 52 of the 80 pixels either side of the middle,
-// and its thinnest part covers the middle.
-TEST(FX_ColumnFrames, AnUprightColumnFillsTheMiddleAndLeavesTheSidesBare) {
-    const auto frames = playTwice<FX_Column>(writeColumnData, {102857, 104500, 106000}, "column", 160, 120);
-    HLV_REQUIRE_DEVICE(!frames.empty(), "no headless GL context");
+    const auto frames = playTwice<FX_Column>(writeColumnData, {102857, 104500, 106000});
     for (size_t n = 0; n < frames.size(); ++n) {
         auto background = [&](int x, int y) {
             const uint8_t* p = &frames[n][(size_t(y) * 160 + x) * 4];

@@ -7,10 +7,7 @@
 using namespace metaballs;
 using namespace hlvtest;
 
-static void writeMetaballsData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "metaballs/textura.png");
-    writeLayerSet(folder, 3);
-}
+static void writeMetaballsData(const TempDataFolder& folder) { writeLayerSet(folder, 3, "metaballs/textura.png"); }
 
 TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
     auto midpoint = [](int e, int axis) { return kCornerOffset[kEdgeCorners[e][0]][axis] + kCornerOffset[kEdgeCorners[e][1]][axis]; };
@@ -38,19 +35,19 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
     }
 }
 
-TEST(MetaballsSurface, LoneInsidePointsAndTheMeshCapacity) {
+TEST(MetaballsSurface, LoneInsidePointsTheMeshCapacityAndFiveBallsAtTheStartOfTheirPaths) {
     // The grid's first point is corner 3 of one cell: crossings 0.12 of the way from the outside corner,
     // edge 2, then 11, then 3 (counter-clockwise from outside).  A point deep inside touches eight cells.
     std::vector<float> values(kGridPoints, 0.0f);
     std::vector<uint8_t> inside(kGridPoints, 0);
     for (int n : {0, (11 * kGridSize + 9) * kGridSize + 7}) values[size_t(n)] = inside[size_t(n)] = 1;
-    const MetaballGrid grid = {values.data(), inside.data(), {}, {}, {}, {}, {}};
+    const MetaballGrid lone = {values.data(), inside.data(), {}, {}, {}, {}, {}};
     constexpr float kMarker = -12345.0f;
     std::vector<float> out, normals;
     auto extract = [&](uint32_t capacity) {
         out.assign(kMeshCapacity * 9, kMarker), normals = out;
         MetaballMesh mesh{out.data(), normals.data(), 0, capacity};
-        extractSurface(grid, mesh);
+        extractSurface(lone, mesh);
         return mesh.vertexCount;
     };
     ASSERT_EQ(extract(kMeshCapacity), 27u);
@@ -58,9 +55,7 @@ TEST(MetaballsSurface, LoneInsidePointsAndTheMeshCapacity) {
     // Room for five of the nine triangles: it stops there and writes no further.
     EXPECT_EQ(extract(5), 15u);
     for (size_t i = 15 * 3; i < out.size(); ++i) ASSERT_EQ(out[i], kMarker) << "written past the capacity at " << i;
-}
 
-TEST(MetaballsSurface, FiveBallsAtTheStartOfTheirPaths) {
     MetaballGrid* grid = allocGrid();
     MetaballMesh* mesh = allocMesh(kMeshCapacity);
     float squares[kGridSize];
@@ -96,7 +91,7 @@ TEST(MetaballsMotion, SpinRhythmAndBallClock) {
 }
 
 using MetaballsGl = EffectGl<writeMetaballsData>;
-TEST_F(MetaballsGl, StartKeepsWhatItDoesNotSetAndReleaseIsSafe) {
+TEST_F(MetaballsGl, StartKeepsWhatItDoesNotSetAndTheBlobsMoveInFrontOfTheBackground) {
     FX_Metaballs fx(world.demo);
     fx.init();
     fx.init();   // keeps its buffers rather than leaking them
@@ -106,18 +101,10 @@ TEST_F(MetaballsGl, StartKeepsWhatItDoesNotSetAndReleaseIsSafe) {
     EXPECT_TRUE(glIsEnabled(GL_FOG) && glInt(GL_BLEND_SRC) == GL_ONE);
     // The light placed in the world at (0, -32, -32), after the view.
     EXPECT_LT(maxDiff(lightFloats(GL_LIGHT0, GL_POSITION), viewed(0, -32, -32)), 1e-3f);
-    fx.release();
-    showFrame(fx, 1000, 16);   // nothing left to build into
-    fx.release();              // twice is harmless
-}
+    releaseAroundAFrame(fx, 1000);
 
-TEST(MetaballsFrames, RendersBlobsTheSameWayTwice) {
-    const auto frames = playTwice<FX_Metaballs>(writeMetaballsData, {0, 700, 2500, 9000}, "metaballs");
-    HLV_REQUIRE_DEVICE(!frames.empty(), "no headless GL context");
-    // In front of the background: more than the red strip along the top (an eighth), not all.
-    for (const Frame& f : frames) {
-        const size_t scene = pixelsOtherThan(f, 0x101830FFu), pixels = f.size() / 4;
-        EXPECT_TRUE(scene > pixels / 8 + pixels / 20 && scene < pixels * 3 / 4) << scene;
-    }
+    // More than the red strip along the top (an eighth), not all.
+    const auto frames = playTwice<FX_Metaballs>(writeMetaballsData, {0, 700, 2500, 9000});
+    expectScene(frames, 1.0 / 8 + 1.0 / 20, 0.75);
     EXPECT_FALSE(frames[0] == frames[2]) << "the blobs did not move";
 }

@@ -42,8 +42,7 @@ TEST_F(PresentGl, ShowsEachLineInItsPlaceWithShrinkingEchoesWhateverWasSet) {
     EXPECT_FALSE(brighterThan(gl.readPixels(), gl.width(), gl.height(), 40).empty());
 
     constexpr int kW = 160, kH = 120;
-    const auto frames = playTwice<FX_Present>(noData, {100, 1100, 2000, 3501, 4600, 5600}, "present");
-    ASSERT_EQ(6u, frames.size());
+    const auto frames = playTwice<FX_Present>(noData, {100, 1100, 2000, 3501, 4600, 5600});
     // The quad at rest: 1.3 x 0.6 device units centred on (0.02, lineY).
     auto quad = [&](float lineY, PixelBox box) {
         return box.inside(screenX(-0.63, kW) - 1, screenY(lineY + 0.3, kH) - 1, screenX(0.67, kW) + 1,

@@ -1,12 +1,10 @@
 #include "effects/FX_Tunnel.h"
 
-#include <utility>
-
 #include "EffectTestData.h"
 
 using namespace hlvtest;
 
-TEST(FX_Tunnel, TwentyOneRingsOfSixtyOnePointsJoinedInBands) {
+TEST(FX_Tunnel, TwentyOneRingsOfSixtyOnePointsJoinedInBandsTheFirstFollowingTheCamera) {
     std::vector<Vec3> v(FX_Tunnel::kCapacity, Vec3{0, 0, 0}), normals(v);
     std::vector<uint32_t> indices(FX_Tunnel::kCapacity * 6, 0);
     ASSERT_EQ(7686u, FX_Tunnel::buildMesh(v.data(), normals.data(), indices.data()));   // 21 bands of 366, the last joining ring 0
@@ -22,68 +20,15 @@ TEST(FX_Tunnel, TwentyOneRingsOfSixtyOnePointsJoinedInBands) {
     for (uint32_t i = 0; i < 1281; ++i) longest = std::max(longest, length(normals[i]));
     EXPECT_TRUE(longest > 1.9f && longest <= 2.0f + 1e-5f) << longest;
     EXPECT_GT(length(normals[5 * 61 + 60]), 1.0f);
-}
 
-TEST(FX_Tunnel, FirstBandFollowsTheCameraAndIsClamped) {
     const std::pair<float, uint32_t> cases[] = {{1200.0f, 0}, {1000.0f, 0}, {950.5f, 0}, {950.0f, 1},  {49.0f, 19},
                                                 {0.5f, 19},   {0.0f, 20},   {-300.0f, 20}, {-1e30f, 20}};
     for (const auto& [eyeZ, band] : cases) EXPECT_EQ(band, FX_Tunnel::firstBand(eyeZ)) << eyeZ;
 }
 
-static void writeTunnelData(const TempDataFolder& folder) { writePatternPicture(folder, "tunnel/textura.png"); }
+// One grey: only the shape and light show.
+static void writeTunnelData(const TempDataFolder& folder) { folder.writeSolidPicture("tunnel/textura.png", 8, 8, 3, 0x909090FFu); }
 using TunnelGl = EffectGl<writeTunnelData>;
-
-// A second init gives the first buffers back; after release nothing is drawn from freed ones.
-TEST_F(TunnelGl, StartLightsThroughTheOldViewAndTheFlightCarriesOver) {
-    FX_Tunnel tunnel(world.demo);
-    tunnel.init();
-    tunnel.init();
-    // What the previous effect left: blending, a modelview with a shift.
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glTranslatef(0, 0, -10);
-    tunnel.start();
-    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glInt(GL_BLEND_SRC) == GL_DST_COLOR);
-    EXPECT_FLOAT_EQ(-9.5f, lightFloats(GL_LIGHT0, GL_POSITION)[2]);
-    EXPECT_FLOAT_EQ(490.0f, lightFloats(GL_LIGHT1, GL_POSITION)[2]);
-    EXPECT_FLOAT_EQ(-1000.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "camera at z = 1000 facing the origin";
-    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE)) << "the added layer's unit stays active for the frames";
-
-    showFrame(tunnel, 2500, 400);
-    EXPECT_TRUE(world.demo.angles.angleZ == 250.0f && tunnel.camera().eye[2] == 994.0f) << "roll by music time, flight by frame time";
-    tunnel.start();   // a later entry resumes where the camera stopped
-    EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]);
-    const GLint depth = glInt(GL_MODELVIEW_STACK_DEPTH);
-    showFrame(tunnel, 3000, 1000);
-    EXPECT_TRUE(tunnel.camera().eye[2] == 979.0f && glInt(GL_MODELVIEW_STACK_DEPTH) == depth) << tunnel.camera().eye[2];
-    EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "render pops its view";
-    tunnel.release();
-    EXPECT_EQ(0u, tunnel.indicesPerBand());
-    showFrame(tunnel, 3100, 100);   // nothing left to draw from
-    tunnel.release();
-}
-
-// Mean green level of the pixels of a frame (w x h) where keep(x, y) holds.
-template <class Keep>
-double meanGreen(const Frame& f, int w, int h, Keep keep) {
-    double sum = 0, n = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (keep(x, y)) sum += f[(size_t(y) * w + x) * 4 + 1], ++n;
-    return n ? sum / n : 0;
-}
-
-// The flight as a viewer sees it: the far end straight ahead lost in the
-// black fog, the walls round it lit, frame after frame (and the same twice).
-TEST(FX_TunnelFrames, TheFarEndIsDarkAndTheWallsRoundItLit) {
-    const auto frames = playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000}, "tunnel", 160, 120);
-    HLV_REQUIRE_DEVICE(!frames.empty(), "no headless GL context");
-    for (const Frame& f : frames) {
-        const double middle = meanGreen(f, 160, 120, [](int x, int y) { return std::abs(x - 80) < 8 && std::abs(y - 60) < 6; });
-        const double edge = meanGreen(f, 160, 120, [](int x, int y) { return x < 16 || x >= 144 || y < 12 || y >= 108; });
-        EXPECT_LT(middle * 4, edge) << "middle " << middle << ", edge " << edge;
-    }
-}
 
 // How far frame b is from frame a turned counter-clockwise by the given
 // degrees about the middle: mean green difference over the middle disc.
@@ -102,18 +47,51 @@ double turnedDifference(const Frame& a, const Frame& b, int w, int h, double deg
     return sum / n;
 }
 
-// The picture rolls counter-clockwise, 100 degrees per second of music time:
-// two frames 0.3 s apart with no flight between them are 30 degrees apart.
-TEST_F(TunnelGl, ThePictureRollsCounterClockwiseWithTheMusic) {
-    world.folder.writeSolidPicture("tunnel/textura.png", 8, 8, 3, 0x909090FFu);   // only the shape and light show
+// A second init gives the first buffers back; after release nothing is drawn
+// from freed ones.  The flight as a viewer sees it: the picture rolling
+// counter-clockwise, the far end straight ahead lost in the black fog, the
+// walls round it lit, frame after frame.
+TEST_F(TunnelGl, StartLightsThroughTheOldViewTheFlightCarriesOverAndThePictureRolls) {
     FX_Tunnel tunnel(world.demo);
     tunnel.init();
+    tunnel.init();
+    // What the previous effect left: blending, a modelview with a shift.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glTranslatef(0, 0, -10);
     tunnel.start();
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glInt(GL_BLEND_SRC) == GL_DST_COLOR);
+    EXPECT_FLOAT_EQ(-9.5f, lightFloats(GL_LIGHT0, GL_POSITION)[2]);
+    EXPECT_FLOAT_EQ(490.0f, lightFloats(GL_LIGHT1, GL_POSITION)[2]);
+    EXPECT_FLOAT_EQ(-1000.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]) << "camera at z = 1000 facing the origin";
+    EXPECT_EQ(GL_TEXTURE1, glInt(GL_ACTIVE_TEXTURE)) << "the added layer's unit stays active for the frames";
+
+    showFrame(tunnel, 2500, 400);
+    EXPECT_TRUE(world.demo.angles.angleZ == 250.0f && tunnel.camera().eye[2] == 994.0f) << "roll by music time, flight by frame time";
+    glDisable(GL_BLEND);
+    tunnel.start();   // a later entry, after an effect without blending, resumes where the camera stopped
+    EXPECT_FLOAT_EQ(-994.0f, glFloats(GL_MODELVIEW_MATRIX, 16)[14]);
+    showFrame(tunnel, 3000, 1000);
+    EXPECT_EQ(979.0f, tunnel.camera().eye[2]);
+    // 100 degrees per second of music time: two frames 0.3 s apart with no
+    // flight between them are 30 degrees apart.
     showFrame(tunnel, 1000, 0);
     const Frame before = gl.readPixels();
     showFrame(tunnel, 1300, 0);
-    const Frame after = gl.readPixels();
-    tunnel.release();
-    const double ccw = turnedDifference(before, after, 96, 72, 30), cw = turnedDifference(before, after, 96, 72, -30);
+    const double ccw = turnedDifference(before, gl.readPixels(), 96, 72, 30);
+    const double cw = turnedDifference(before, gl.readPixels(), 96, 72, -30);
     EXPECT_LT(ccw * 3, cw) << "turned counter-clockwise: " << ccw << ", clockwise: " << cw;
+    releaseAroundAFrame(tunnel, 3100);
+
+    for (const Frame& f : playTwice<FX_Tunnel>(writeTunnelData, {1000, 5000, 30000, 64000})) {
+        double middle = 0, edge = 0;   // mean green of a 15 x 11 box in the middle and of a 16 x 12 border
+        for (int y = 0; y < 120; ++y) {
+            for (int x = 0; x < 160; ++x) {
+                const double green = f[(size_t(y) * 160 + x) * 4 + 1];
+                if (std::abs(x - 80) < 8 && std::abs(y - 60) < 6) middle += green / (15 * 11);
+                if (x < 16 || x >= 144 || y < 12 || y >= 108) edge += green / (160 * 120 - 128 * 96);
+            }
+        }
+        EXPECT_LT(middle * 4, edge) << "middle " << middle << ", edge " << edge;
+    }
 }

@@ -1,10 +1,6 @@
 #include "effects/Rhythm.h"
 
-#include <string>
-#include <utility>
-#include <vector>
-
-#include <gtest/gtest.h>
+#include "EffectTestData.h"
 
 // Frames at music times, each with what it should do: "start", "step", "end",
 // "step+end" or nothing.

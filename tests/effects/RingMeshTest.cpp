@@ -1,8 +1,6 @@
 #include "effects/RingMesh.h"
 
-#include <vector>
-
-#include <gtest/gtest.h>
+#include "EffectTestData.h"
 
 namespace {
 
