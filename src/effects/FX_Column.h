@@ -48,7 +48,6 @@ public:
     static uint32_t buildTube(const ColumnShape& shape, uint32_t capacity, Vec3* vertices, Vec3* normals,
                               uint32_t* indices);
 
-    uint32_t indexCount() const { return vertexCount_; }
     uint32_t texture() const { return texture_; }
 
 private:

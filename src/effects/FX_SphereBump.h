@@ -54,7 +54,6 @@ public:
     void advance(uint32_t t, uint32_t dt);
 
     const Rhythm& rhythm() const { return rhythm_; }
-    uint32_t indexCount() const { return indexCount_; }
     const Vec3* vertices() const { return vertices_; }
     const Camera& camera() const { return camera_; }
 

@@ -36,7 +36,6 @@ public:
     static uint32_t firstBand(float eyeZ);
 
     const Camera& camera() const { return camera_; }
-    uint32_t indicesPerBand() const { return indicesPerBand_; }
     uint32_t texture() const { return texture_; }
 
 private:
