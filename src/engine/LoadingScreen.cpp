@@ -210,6 +210,17 @@ void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loa
     glDisable(GL_SCISSOR_TEST);   // it was off, or the state would not have matched
 }
 
+void LoadingScreen::runUnseen(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress) {
+    GLint box[4] = {};
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    const bool scissored = glIsEnabled(GL_SCISSOR_TEST);
+    glScissor(0, 0, 0, 0);
+    glEnable(GL_SCISSOR_TEST);
+    drawLoadingScreen(slot0Texture, slot1Texture, loadProgress);
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (!scissored) glDisable(GL_SCISSOR_TEST);
+}
+
 void LoadingScreen::release() {
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (colour_) glDeleteRenderbuffers(1, &colour_);

@@ -19,6 +19,9 @@ void drawLoadingScreen(uint32_t slot0Texture, uint32_t slot1Texture, float loadP
 class LoadingScreen {
 public:
     void draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress);
+    // A frame no one will see: the same calls with every pixel scissored
+    // away, so the GL state it leaves is a drawn frame's.
+    void runUnseen(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress);
     // Lets go of the kept frame; the GL context is current.
     void release();
 
