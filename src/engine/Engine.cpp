@@ -185,7 +185,7 @@ void Engine::renderFrame() {
 // in a window where every loading frame was drawn: a capture, which draws
 // none of the others, still writes the same pixels.
 void Engine::finishLoading() {
-    if (loadingUnseen_) loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
+    if (loadingUnseen_) loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress, true);
     loadingUnseen_ = false;
     loadingScreen_.release();   // no loading frame follows
 }
