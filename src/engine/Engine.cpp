@@ -141,7 +141,7 @@ void Engine::releasePass() {
 
 void Engine::prepareShow() {
     initNotingFiles();
-    loadingScreen_.release();   // no loading frame follows
+    finishLoading();
     scheduleCursor = &schedule.entries[0];   // its start() comes with the first frame
     // A start further in: the effects get there before the music starts, so
     // the first frame shown is the one at that time.
@@ -158,8 +158,14 @@ void Engine::prepareShow() {
 
 void Engine::renderFrame() {
     if (!scheduleCursor) {
-        loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
-        if (!restarting_) display_.presentFrame();
+        if (!restarting_ && display_.frameWouldBeSeen()) {
+            loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
+            display_.presentFrame();
+            loadingUnseen_ = false;
+        } else {
+            loadingScreen_.runUnseen(imageSlotTextures[0], imageSlotTextures[1], loadProgress);
+            loadingUnseen_ = true;
+        }
         return;
     }
     if (reloadRequested_) reload();
@@ -173,6 +179,15 @@ void Engine::renderFrame() {
     }
     if (!paused) held_.clear();
     renderShowFrame();   // paused: the frame at the stopped clock, kept from here on
+}
+
+// The show's first frame goes over the last loading picture, as it would
+// in a window where every loading frame was drawn: a capture, which draws
+// none of the others, still writes the same pixels.
+void Engine::finishLoading() {
+    if (loadingUnseen_) loadingScreen_.draw(imageSlotTextures[0], imageSlotTextures[1], loadProgress, true);
+    loadingUnseen_ = false;
+    loadingScreen_.release();   // no loading frame follows
 }
 
 void Engine::seekTo(uint32_t target) {
@@ -253,8 +268,9 @@ void Engine::restartShow(bool rereadScript) {
         loadImageSlots(schedule, *demo_.files, imageSlotTextures);
         renderFrame();
         initNotingFiles();
-        loadingScreen_.release();
+        finishLoading();
     } catch (...) {
+        loadingUnseen_ = false;
         loadingScreen_.release();
         restarting_ = false;
         throw;

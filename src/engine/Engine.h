@@ -124,6 +124,8 @@ private:
     void showFrame(uint32_t t);
     void finishShowFrame();
     void shutdown();
+    // The last loading picture into the frame, should its frame have gone unseen.
+    void finishLoading();
     // Both passes visit each distinct scheduled effect once, in schedule order.
     template <class Visit> void forEachDistinctEffect(Visit visit);
 
@@ -135,6 +137,7 @@ private:
     bool            musicClosed_ = false;
     bool            fastForwarding_ = false;   // viewport and scissor are 1x1
     LoadingScreen   loadingScreen_;
+    bool            loadingUnseen_ = false;    // the last loading frame ran without its pixels
     bool            showFrameRun_ = false;     // a show frame ran since the effects were initialised
     bool            restarting_ = false;       // loading-screen draws stay unseen and events wait
     bool            reloadRequested_ = false;

@@ -37,6 +37,11 @@ public:
     virtual void pollEvents(IWindowEvents& events) = 0;
     // The last step of every frame.
     virtual void presentFrame() = 0;
+    // Whether a frame presented now would reach a viewer: false where nobody
+    // watches (a capture), and sooner than one refresh after the last
+    // present.  Loading frames are drawn only then, so the loading does not
+    // wait on pictures the screen would never show.
+    virtual bool frameWouldBeSeen() { return true; }
     // Restores the display mode and cursor, lets go of the GL context.
     virtual void destroyContext() = 0;
     // Replaces the GL context with a new one on the same window, in the state

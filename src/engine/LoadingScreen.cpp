@@ -170,7 +170,7 @@ bool LoadingScreen::capture() {
     return complete;
 }
 
-void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress) {
+void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress, bool lastFrame) {
     if (slot0Texture == 0) return;
     // Before 3.0 there are no framebuffer copies, and some of the state
     // asked about would only raise errors an effect might read later.
@@ -186,6 +186,7 @@ void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loa
     std::vector<float> state = drawingState();
     if (!framebuffer_ || !std::equal(viewport, viewport + 4, viewport_) || state != state_) {
         drawLoadingScreen(slot0Texture, slot1Texture, loadProgress);
+        if (lastFrame) return;
         if (capture()) state_ = std::move(state);
         else unsuitable_ = true, release();
         return;
@@ -208,6 +209,17 @@ void LoadingScreen::draw(uint32_t slot0Texture, uint32_t slot1Texture, float loa
     drawLoadingScreen(slot0Texture, slot1Texture, loadProgress);
     glScissor(box[0], box[1], box[2], box[3]);
     glDisable(GL_SCISSOR_TEST);   // it was off, or the state would not have matched
+}
+
+void LoadingScreen::runUnseen(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress) {
+    GLint box[4] = {};
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    const bool scissored = glIsEnabled(GL_SCISSOR_TEST);
+    glScissor(0, 0, 0, 0);
+    glEnable(GL_SCISSOR_TEST);
+    drawLoadingScreen(slot0Texture, slot1Texture, loadProgress);
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (!scissored) glDisable(GL_SCISSOR_TEST);
 }
 
 void LoadingScreen::release() {

@@ -18,7 +18,11 @@ void drawLoadingScreen(uint32_t slot0Texture, uint32_t slot1Texture, float loadP
 // frame is drawn whole.
 class LoadingScreen {
 public:
-    void draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress);
+    // lastFrame: no loading frame follows, so nothing is kept from this one.
+    void draw(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress, bool lastFrame = false);
+    // A frame no one will see: the same calls with every pixel scissored
+    // away, so the GL state it leaves is a drawn frame's.
+    void runUnseen(uint32_t slot0Texture, uint32_t slot1Texture, float loadProgress);
     // Lets go of the kept frame; the GL context is current.
     void release();
 

@@ -1,5 +1,6 @@
 #include "platform/GlWindow.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -141,6 +142,10 @@ bool GlWindow::createContext(const DisplayChoice& choice) {
     // tearing and no busy GPU; motion comes from the clock either way.
     if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
     vsync_ = SDL_GL_GetSwapInterval() != 0 && std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") != 0;
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &mode) == 0 && mode.refresh_rate > 0)
+        refreshMs_ = 1000.0 / mode.refresh_rate;
+    lastPresent_ = 0;
     glViewport(0, 0, choice.width, choice.height);
     glEnable(GL_MULTISAMPLE);
     return true;
@@ -172,6 +177,13 @@ void GlWindow::presentFrame() {
     // the swap wait, and a software rasteriser would queue frames without
     // bound; waiting for each frame keeps the picture in step with the clock.
     if (!vsync_) glFinish();
+    lastPresent_ = SDL_GetPerformanceCounter();
+}
+
+bool GlWindow::frameWouldBeSeen() {
+    if (lastPresent_ == 0) return true;
+    const double sinceMs = double(SDL_GetPerformanceCounter() - lastPresent_) * 1000.0 / double(SDL_GetPerformanceFrequency());
+    return sinceMs >= refreshMs_;
 }
 
 void GlWindow::destroyContext() {

@@ -9,6 +9,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include "GlState.h"
 #include "TestSupport.h"
 #include "engine/EffectRegistry.h"
 #include "engine/Engine.h"
@@ -40,7 +41,7 @@ struct Script : IDemoClock, IDisplay {
     std::vector<uint32_t> times;
     size_t next = 0;   // clock readings taken
     int frames = 0;    // presented so far
-    bool windowAsked = false, refuseWindow = false, glOk = false;
+    bool windowAsked = false, refuseWindow = false, glOk = false, watched = true;
     Engine* engine = nullptr;   // the one polling; the hooks look at its state
     std::function<void(Engine&, int frame)> events;
     std::function<void()> onPresent;
@@ -52,6 +53,7 @@ struct Script : IDemoClock, IDisplay {
     bool createWindow(const char*, const DisplayChoice&) override { return windowAsked = true, !refuseWindow && glOk; }
     void pollEvents(IWindowEvents&) override { if (events) events(*engine, frames); }
     void presentFrame() override { if (onPresent) onPresent(); ++frames; }
+    bool frameWouldBeSeen() override { return watched; }
     void destroyContext() override { gLog.push_back("display.destroy"); }
 };
 
@@ -137,6 +139,46 @@ TEST_F(EngineTest, FastForwardedFramesMakeTheSameCallsPresentNothingAndLeaveTheF
     EXPECT_EQ(presents - 2, script.frames);
     EXPECT_EQ((std::vector<GLint>{0, 0, 1, 1, GL_TRUE}), during);
     EXPECT_EQ((std::vector<GLint>{gl.width(), gl.height(), GL_FALSE, gl.width(), gl.height(), GL_FALSE}), after);
+}
+
+// Loading frames no one would see are neither drawn nor presented, yet each
+// init finds the GL state, and the show's first frame the picture too, of a
+// loading whose every frame was drawn.
+TEST_F(EngineTest, UnseenLoadingFramesLeaveWhatDrawnOnesLeave) {
+    HLV_REQUIRE_GL(gl);
+    demo.display = gl.choice();
+    std::vector<uint8_t> picture;
+    std::vector<std::vector<float>> states;   // as each poll finds it, the bound texture named by its slot
+    int loadingPresents = -1;
+    script.events = [&](Engine& e, int frame) {
+        if (loadingPresents >= 0) return;
+        states.emplace_back();
+        for (auto& [name, value] : hlvtest::GlState::capture().fields) {
+            if (std::string(name) == "boundTexture")   // texture names differ from show to show
+                value[0] = value[0] == float(e.imageSlotTextures[1]);
+            states.back().insert(states.back().end(), value.begin(), value.end());
+        }
+        if (!e.cursor()) return;
+        picture = gl.readPixels();
+        loadingPresents = frame;
+    };
+    const std::vector<std::string> show = {"FXTIME A 0 1000", "FXTIME B 0 1000", "FXTIME C 0 1000"};
+    hlvtest::setUnusualGlState();   // an init may leave anything behind
+    runShow(show, {0, 2000});
+    const std::vector<uint8_t> drawnPicture = picture;
+    const std::vector<std::vector<float>> drawnStates = states;
+    EXPECT_EQ(4, loadingPresents);   // before the first init and after each
+
+    glClearColor(1, 0, 1, 1);   // whatever an earlier show left
+    glClear(GL_COLOR_BUFFER_BIT);
+    hlvtest::setUnusualGlState();
+    script.watched = false;
+    states.clear();
+    loadingPresents = -1;
+    runShow(show, {0, 2000});
+    EXPECT_EQ(0, loadingPresents);
+    EXPECT_TRUE(picture == drawnPicture);
+    EXPECT_TRUE(states == drawnStates);
 }
 
 TEST_F(EngineTest, ACutResetsTheSharedAngles) {

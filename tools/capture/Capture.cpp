@@ -111,6 +111,8 @@ public:
         if (engine && engine->cursor() && !engine->quitRequested) recordShowFrame();
         window_.presentFrame();
     }
+    // Loading frames are never written: only the last one is drawn, under the first show frame.
+    bool frameWouldBeSeen() override { return false; }
 
     double renderSeconds() const {
         return result_.framesRendered + result_.framesFastForwarded
