@@ -167,6 +167,104 @@ void buildTable(HuffTable& t, const uint8_t* lengths, uint32_t n) {
     for (; p < (1u << kQuickBits); ++p) t.quick[p] = 0;
 }
 
+// The symbol whose code starts the left-aligned bits, and its length in
+// *bits.  Codes past kQuickBits walk the limits; the lowest of the 16 bits
+// compared is dropped since no limit (capped at 0xFFFF) depends on it.
+inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
+    const uint32_t q = t.quick[bits >> (64 - kQuickBits)];
+    if (__builtin_expect(q != 0, 1)) {
+        length = q >> 16;
+        return q & 0xFFFF;
+    }
+    const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
+    uint32_t l = kQuickBits + 1;
+    while (l < kMaxCodeBits && v >= t.limit[l]) ++l;
+    length = l;
+    const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
+    return index < t.count ? t.symbols[index] : t.symbols[0];
+}
+
+// The bit reader's hot state as plain locals of the fast decoding run, so
+// the compiler keeps it in registers: every store into the window is a
+// char store that may alias any member, which would force each member to
+// be reloaded after every byte.  Refills take whole bytes without bounds
+// checks; the run stops while kFastInputMargin bytes are still buffered.
+struct FastBits {
+    uint64_t       bits;    // valid bits left-aligned
+    int32_t        count;   // valid bits in bits, 0..63
+    const uint8_t* p;       // next byte not yet in bits
+
+    // At least 56 valid bits after this.  The bits that also land below the
+    // valid ones are the next byte's own, so OR-ing them in again is harmless.
+    inline void fill() {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        bits |= __builtin_bswap64(v) >> count;
+        p += uint32_t(63 - count) >> 3;
+        count |= 56;
+    }
+    inline uint64_t peek() const { return bits; }
+    inline void skip(uint32_t n) {
+        bits <<= n;
+        count -= int32_t(n);
+    }
+    inline uint32_t get(uint32_t n) {   // n <= 16, after fill()
+        if (n == 0) return 0;
+        const uint32_t v = uint32_t(bits >> (64 - n));
+        skip(n);
+        return v;
+    }
+};
+
+// Packed bytes a fast run leaves unread at most per symbol: four refills of
+// up to seven bytes, the last one loading eight.
+constexpr uint32_t kFastInputMargin = 64;
+
+// Copies N bytes at a time, each chunk read before it is written, which is
+// right while the source lies at least N bytes back (dist >= N) and the
+// match is at least N long.  The last chunk ends exactly at the match's
+// end, rewriting a few bytes with the values they already hold: nothing past
+// the match is touched, since a later match may still reach the old bytes
+// there.
+template <uint32_t N>
+inline void copyChunks(uint8_t* d, const uint8_t* s, uint32_t length) {
+    uint8_t chunk[N];
+    uint32_t i = 0;
+    for (; i + N <= length; i += N) {
+        std::memcpy(chunk, s + i, N);
+        std::memcpy(d + i, chunk, N);
+    }
+    if (i < length) {
+        std::memcpy(chunk, s + length - N, N);
+        std::memcpy(d + length - N, chunk, N);
+    }
+}
+
+// Copies a match of length bytes from dist back to window position dst.
+// Most matches are short, and a library call costs more than they do.
+inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t dist, uint32_t length) {
+    uint32_t src = (dst - dist) & kWindowMask;
+    // A source just ahead of dst (a distance of nearly the whole window)
+    // would be overwritten before the chunks' last reread: byte by byte then.
+    const bool overlapsAhead = src > dst && src < dst + length;
+    if (src + length <= kWindowSize && dst + length <= kWindowSize && !overlapsAhead) {
+        uint8_t* d = window + dst;
+        const uint8_t* s = window + src;
+        // A distance of the whole window copies a run onto itself.
+        if (dist >= 16 && length >= 16) copyChunks<16>(d, s, length);
+        else if (dist >= 8 && length >= 8) copyChunks<8>(d, s, length);
+        else if (dist >= 4 && length >= 4) copyChunks<4>(d, s, length);
+        else
+            for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
+        return;
+    }
+    for (uint32_t i = 0; i < length; ++i) {
+        window[dst] = window[src];
+        dst = (dst + 1) & kWindowMask;
+        src = (src + 1) & kWindowMask;
+    }
+}
+
 // MSB-first bits of one entry's packed data.  Past the data it yields zero
 // bits and counts them, so a truncated entry is told from a complete one.
 class BitReader {
@@ -202,6 +300,7 @@ public:
         slowFill();
     }
     inline uint32_t peek16() const { return uint32_t(bits_ >> 48); }
+    inline uint64_t peek() const { return bits_; }
     inline void skip(uint32_t n) {
         bits_ <<= n;
         count_ -= int32_t(n);
@@ -211,6 +310,20 @@ public:
         const uint32_t v = uint32_t(bits_ >> (64 - n));
         skip(n);
         return v;
+    }
+
+    // Hands the buffered state to a fast run when enough bytes are buffered
+    // for it; *stop is the last input position at which a symbol may start.
+    bool beginFast(FastBits& f, const uint8_t*& stop) const {
+        if (end_ - pos_ < kFastInputMargin || count_ > 63) return false;   // a full buffer cannot be topped up by shifting
+        f = {bits_, count_, buf_ + pos_};
+        stop = buf_ + end_ - kFastInputMargin;
+        return true;
+    }
+    void endFast(const FastBits& f) {
+        bits_ = f.bits;
+        count_ = f.count;
+        pos_ = uint32_t(f.p - buf_);
     }
 
     // Bits were taken from beyond the end of the data.
@@ -330,20 +443,15 @@ struct Decoder {
         return false;
     }
 
-    inline uint32_t decode(const HuffTable& t) {
-        in.fill();
-        const uint32_t v = in.peek16() & 0xFFFE;
-        const uint32_t q = t.quick[v >> (16 - kQuickBits)];
-        if (q) {
-            in.skip(q >> 16);
-            return q & 0xFFFF;
-        }
-        uint32_t l = kQuickBits + 1;
-        while (l < kMaxCodeBits && v >= t.limit[l]) ++l;
-        in.skip(l);
-        const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
-        return index < t.count ? t.symbols[index] : t.symbols[0];
+    template <class Bits>
+    static inline uint32_t decode(const HuffTable& t, Bits& bits) {
+        bits.fill();
+        uint32_t length;
+        const uint32_t sym = lookup(t, bits.peek(), length);
+        bits.skip(length);
+        return sym;
     }
+    inline uint32_t decode(const HuffTable& t) { return decode(t, in); }
 
     bool readTables() {
         in.fill();
@@ -469,39 +577,102 @@ struct Decoder {
         lastDist = dist;
         lastLength = length;
         recent[recentIndex++ & 3] = dist;
-        uint32_t src = (writePos - dist) & kWindowMask;
-        uint32_t dst = writePos;
-        if (src + length <= kWindowSize && dst + length <= kWindowSize) {
-            if (dist >= 8) {
-                // Eight bytes at a time, each read before it is written: most
-                // matches are short, and a library call costs more than them.
-                // Nothing past the match is touched, since a later match may
-                // still reach the old bytes there.  (A distance of the whole
-                // window copies a run onto itself.)
-                uint8_t* d = window + dst;
-                const uint8_t* s = window + src;
-                uint32_t i = 0;
-                for (; i + 8 <= length; i += 8) {
-                    uint64_t v;
-                    std::memcpy(&v, s + i, 8);
-                    std::memcpy(d + i, &v, 8);
-                }
-                for (; i < length; ++i) d[i] = s[i];
-            } else {
-                uint8_t* d = window + dst;
-                const uint8_t* s = window + src;
-                for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
-            }
-        } else {
-            for (uint32_t i = 0; i < length; ++i) {
-                window[dst] = window[src];
-                dst = (dst + 1) & kWindowMask;
-                src = (src + 1) & kWindowMask;
-            }
-        }
+        copyInWindow(window, writePos, dist, length);
         writePos = (writePos + length) & kWindowMask;
         written += length;
         return true;
+    }
+
+    // Distance and length of match symbol sym (256 to 268, 270 to 297),
+    // its extra bits read from bits.  False when a table it needs is empty.
+    template <class Bits>
+    inline bool matchOf(Bits& bits, uint32_t sym, uint32_t& dist, uint32_t& length) {
+        bits.fill();
+        if (sym >= 270) {
+            const uint32_t ls = sym - 270;
+            length = kLenBase[ls] + 3 + bits.get(kLenBits[ls]);
+            const uint32_t ds = decode(distTable, bits);
+            if (ds >= kDistSymbols) return fail("a match uses an empty distance table");
+            bits.fill();
+            dist = kDist.base[ds] + 1 + bits.get(kDist.bits[ds]);
+            if (dist >= 8192) ++length;
+            if (dist >= 262144) ++length;
+        } else if (sym >= 261) {
+            const uint32_t ss = sym - 261;
+            dist = kShortBase[ss] + 1 + bits.get(kShortBits[ss]);
+            length = 2;
+        } else if (sym > 256) {
+            dist = recent[(recentIndex - (sym - 256)) & 3];
+            const uint32_t ls = decode(lenTable, bits);
+            if (ls >= kLenSymbols) return fail("a match uses an empty length table");
+            bits.fill();
+            length = kLenBase[ls] + 2 + bits.get(kLenBits[ls]);
+            if (dist >= 257) ++length;
+            if (dist >= 8192) ++length;
+            if (dist >= 262144) ++length;
+        } else {
+            dist = lastDist;
+            length = lastLength;
+        }
+        return true;
+    }
+
+    // The bulk of an LZ stretch with the bits, the input position and the
+    // window position in locals.  It stops, at a symbol's start, before
+    // anything the careful loop in unpack must see: a table change or a
+    // symbol beyond the table, a flush coming due, the last buffered packed
+    // bytes, the file's end.  False on a fault.
+    bool unpackRun(int64_t& toProduce) {
+        // The careful loop flushes once more than this many bytes wait.
+        const int64_t room = int64_t(kWindowSize - kFlushMargin) + 1 - int64_t((writePos - flushPos) & kWindowMask);
+        const int64_t budget = std::min(room, toProduce + 1);
+        FastBits bits;
+        const uint8_t* stop;
+        if (budget <= 0 || !in.beginFast(bits, stop)) return true;
+
+        uint8_t* const win = window;
+        const uint64_t before = written;
+        uint32_t pos = writePos;
+        int64_t done = 0;
+        bool ok = true;
+        while (done < budget && bits.p <= stop) {
+            bits.fill();
+            uint32_t codeLength;
+            const uint32_t sym = lookup(mainTable, bits.peek(), codeLength);
+            if (sym < 256) {
+                bits.skip(codeLength);
+                win[pos] = uint8_t(sym);
+                pos = (pos + 1) & kWindowMask;
+                ++done;
+                continue;
+            }
+            if (sym == 269 || sym >= kMainSymbols) break;
+            bits.skip(codeLength);
+            uint32_t dist, length;
+            if (!matchOf(bits, sym, dist, length)) {
+                ok = false;
+                break;
+            }
+            if (length == 0) {
+                recent[recentIndex++ & 3] = dist;
+                continue;
+            }
+            if (dist == 0 || dist > before + uint64_t(done)) {
+                ok = fail("a match reaches before the start of the data");
+                break;
+            }
+            lastDist = dist;
+            lastLength = length;
+            recent[recentIndex++ & 3] = dist;
+            copyInWindow(win, pos, dist, length);
+            pos = (pos + length) & kWindowMask;
+            done += length;
+        }
+        in.endFast(bits);
+        writePos = pos;
+        written = before + uint64_t(done);
+        toProduce -= done;
+        return ok;
     }
 
     // Decodes one file of `unpacked` bytes from the reader's packed data.
@@ -531,6 +702,10 @@ struct Decoder {
                 continue;
             }
 
+            const int64_t fastFrom = toProduce;
+            if (!unpackRun(toProduce)) return false;
+            if (toProduce != fastFrom) continue;   // a flush may have come due
+
             const uint32_t sym = decode(mainTable);
             if (sym < 256) {
                 window[writePos] = uint8_t(sym);
@@ -539,39 +714,13 @@ struct Decoder {
                 --toProduce;
                 continue;
             }
-            in.fill();
-            uint32_t dist, length;
-            if (sym >= 270 && sym < kMainSymbols) {
-                const uint32_t ls = sym - 270;
-                length = kLenBase[ls] + 3 + in.get(kLenBits[ls]);
-                const uint32_t ds = decode(distTable);
-                if (ds >= kDistSymbols) return fail("a match uses an empty distance table");
-                in.fill();
-                dist = kDist.base[ds] + 1 + in.get(kDist.bits[ds]);
-                if (dist >= 8192) ++length;
-                if (dist >= 262144) ++length;
-            } else if (sym >= 261 && sym < 269) {
-                const uint32_t ss = sym - 261;
-                dist = kShortBase[ss] + 1 + in.get(kShortBits[ss]);
-                length = 2;
-            } else if (sym > 256 && sym < 261) {
-                dist = recent[(recentIndex - (sym - 256)) & 3];
-                const uint32_t ls = decode(lenTable);
-                if (ls >= kLenSymbols) return fail("a match uses an empty length table");
-                in.fill();
-                length = kLenBase[ls] + 2 + in.get(kLenBits[ls]);
-                if (dist >= 257) ++length;
-                if (dist >= 8192) ++length;
-                if (dist >= 262144) ++length;
-            } else if (sym == 256) {
-                dist = lastDist;
-                length = lastLength;
-            } else if (sym == 269) {
+            if (sym == 269) {
                 if (!readTables()) return false;
                 continue;
-            } else {
-                return fail("the main code table is empty");
             }
+            if (sym >= kMainSymbols) return fail("the main code table is empty");
+            uint32_t dist, length;
+            if (!matchOf(in, sym, dist, length)) return false;
             if (length > 0 && !copyMatch(dist, length)) return false;
             if (length == 0) recent[recentIndex++ & 3] = dist;
             toProduce -= length;
