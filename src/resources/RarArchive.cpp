@@ -42,6 +42,8 @@ constexpr uint32_t kCodeLengthSymbols = 19;
 constexpr uint32_t kMaxCodeBits = 15;
 constexpr uint32_t kQuickBits = 10;           // first look-up resolves codes up to this long
 constexpr uint16_t kNoSymbol = 0xFFFF;        // decoded from a table without symbols
+constexpr uint32_t kPairBits = 11;            // prefix bits of the literal pair table
+constexpr uint32_t kPairTwo = 1u << 24;       // pair entry: two literals, not one
 
 constexpr uint8_t kLenBase[kLenSymbols] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12, 14,  16,  20,
                                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
@@ -182,6 +184,30 @@ inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
     length = l;
     const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
     return index < t.count ? t.symbols[index] : t.symbols[0];
+}
+
+// The literals the first kPairBits bits hold, from the main table's quick
+// look-up: two when both codes fit, one when only the first does, none (0)
+// when the first symbol is no literal or its code is longer.  An entry is
+// the bits taken | first literal << 8 | second << 16 | kPairTwo for two.
+// Text codes are mostly under six bits, so one look-up often yields two bytes.
+void buildPairs(uint32_t* pairs, const HuffTable& t) {
+    constexpr uint32_t kQuickMask = (1u << kQuickBits) - 1;
+    static_assert(kPairBits >= kQuickBits);
+    for (uint32_t p = 0; p < (1u << kPairBits); ++p) {
+        const uint32_t first = t.quick[p >> (kPairBits - kQuickBits)];
+        const uint32_t l1 = first >> 16, sym1 = first & 0xFFFF;
+        if (first == 0 || sym1 >= 256) {
+            pairs[p] = 0;
+            continue;
+        }
+        uint32_t e = l1 | sym1 << 8;
+        const uint32_t rest = kPairBits - l1;   // bits after the first code
+        const uint32_t second = t.quick[((p << l1) >> (kPairBits - kQuickBits)) & kQuickMask];
+        const uint32_t l2 = second >> 16, sym2 = second & 0xFFFF;
+        if (second != 0 && l2 <= rest && sym2 < 256) e = (l1 + l2) | sym1 << 8 | sym2 << 16 | kPairTwo;
+        pairs[p] = e;
+    }
 }
 
 // The bit reader's hot state as plain locals of the fast decoding run, so
@@ -406,6 +432,7 @@ struct Decoder {
     uint8_t   oldLengths[kOldLengths] = {};
     bool      tablesRead = false;
     HuffTable mainTable, distTable, lenTable, codeLengthTable;
+    uint32_t  mainPairs[1u << kPairBits];   // see buildPairs
     HuffTable audioTables[kMaxChannels];
 
     // Output of the wanted file: one block (out), or handed on as decoded
@@ -500,6 +527,7 @@ struct Decoder {
                 buildTable(audioTables[c], lengths + c * kAudioSymbols, kAudioSymbols);
         } else {
             buildTable(mainTable, lengths, kMainSymbols);
+            buildPairs(mainPairs, mainTable);
             buildTable(distTable, lengths + kMainSymbols, kDistSymbols);
             buildTable(lenTable, lengths + kMainSymbols + kDistSymbols, kLenSymbols);
         }
@@ -631,19 +659,34 @@ struct Decoder {
         if (budget <= 0 || !in.beginFast(bits, stop)) return true;
 
         uint8_t* const win = window;
-        const uint64_t before = written;
+        const HuffTable& main = mainTable;
         uint32_t pos = writePos;
-        int64_t done = 0;
+        int64_t left = budget;   // bytes still to produce in this run
         bool ok = true;
-        while (done < budget && bits.p <= stop) {
+        // One byte short of the budget: a pair must not decode a literal
+        // past the file's end; the careful loop takes the last one.
+        while (left > 1 && bits.p <= stop) {
             bits.fill();
+            const uint32_t pair = mainPairs[bits.peek() >> (64 - kPairBits)];
+            if (pair != 0) {
+                bits.skip(pair & 31);
+                win[pos] = uint8_t(pair >> 8);
+                if (pair & kPairTwo) {
+                    pos = (pos + 1) & kWindowMask;
+                    win[pos] = uint8_t(pair >> 16);
+                    --left;
+                }
+                pos = (pos + 1) & kWindowMask;
+                --left;
+                continue;
+            }
             uint32_t codeLength;
-            const uint32_t sym = lookup(mainTable, bits.peek(), codeLength);
+            uint32_t sym = lookup(main, bits.peek(), codeLength);
             if (sym < 256) {
                 bits.skip(codeLength);
                 win[pos] = uint8_t(sym);
                 pos = (pos + 1) & kWindowMask;
-                ++done;
+                --left;
                 continue;
             }
             if (sym == 269 || sym >= kMainSymbols) break;
@@ -657,7 +700,7 @@ struct Decoder {
                 recent[recentIndex++ & 3] = dist;
                 continue;
             }
-            if (dist == 0 || dist > before + uint64_t(done)) {
+            if (dist == 0 || dist > written + uint64_t(budget - left)) {
                 ok = fail("a match reaches before the start of the data");
                 break;
             }
@@ -666,11 +709,12 @@ struct Decoder {
             recent[recentIndex++ & 3] = dist;
             copyInWindow(win, pos, dist, length);
             pos = (pos + length) & kWindowMask;
-            done += length;
+            left -= length;
         }
+        const int64_t done = budget - left;
         in.endFast(bits);
         writePos = pos;
-        written = before + uint64_t(done);
+        written += uint64_t(done);
         toProduce -= done;
         return ok;
     }
