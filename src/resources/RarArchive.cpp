@@ -26,8 +26,13 @@ constexpr uint8_t  kMethodStored = 0x30;
 constexpr uint8_t  kMinVersion = 13, kMaxVersion = 20;
 constexpr uint32_t kMaxName = 259;            // longer stored names never match
 
-constexpr uint32_t kWindowSize = 1u << 20;    // bytes; a power of two
-constexpr uint32_t kWindowMask = kWindowSize - 1;
+constexpr uint32_t kWindowSize = 1u << 20;    // bytes; the farthest a match reaches back
+// The decoder's ring holds two windows: the bytes just ahead of the write
+// position are then more than a window old, out of any match's reach, so a
+// match copy may run a chunk past its end.
+constexpr uint32_t kRingSize = 2 * kWindowSize;
+constexpr uint32_t kRingMask = kRingSize - 1;
+constexpr uint32_t kCopyOvershoot = 16;       // bytes a match copy may write past its end
 constexpr uint32_t kFlushMargin = 270;        // more than the longest match
 constexpr uint32_t kLongestMatch = 260;       // bytes one symbol can produce
 constexpr uint32_t kInputChunk = 64u << 10;   // packed bytes read per refill
@@ -186,26 +191,25 @@ inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
     return index < t.count ? t.symbols[index] : t.symbols[0];
 }
 
-// The literals the first kPairBits bits hold, from the main table's quick
-// look-up: two when both codes fit, one when only the first does, none (0)
-// when the first symbol is no literal or its code is longer.  An entry is
-// the bits taken | first literal << 8 | second << 16 | kPairTwo for two.
-// Text codes are mostly under six bits, so one look-up often yields two bytes.
+// What the first kPairBits bits of the main code hold: two literals when
+// both codes fit, else the first symbol when its code fits the quick
+// look-up, else 0.  An entry is the bits taken | the symbol << 8, or for two
+// literals the bits taken | first << 8 | second << 16 | kPairTwo.  Text
+// codes are mostly under six bits, so one look-up often yields two bytes.
 void buildPairs(uint32_t* pairs, const HuffTable& t) {
     constexpr uint32_t kQuickMask = (1u << kQuickBits) - 1;
     static_assert(kPairBits >= kQuickBits);
     for (uint32_t p = 0; p < (1u << kPairBits); ++p) {
         const uint32_t first = t.quick[p >> (kPairBits - kQuickBits)];
         const uint32_t l1 = first >> 16, sym1 = first & 0xFFFF;
-        if (first == 0 || sym1 >= 256) {
-            pairs[p] = 0;
-            continue;
+        uint32_t e = first == 0 ? 0 : l1 | sym1 << 8;
+        if (first != 0 && sym1 < 256) {
+            // The bits after the first code, left-aligned; those past the
+            // prefix are unknown, so the second code must end within it.
+            const uint32_t second = t.quick[((p << l1) >> (kPairBits - kQuickBits)) & kQuickMask];
+            const uint32_t l2 = second >> 16, sym2 = second & 0xFFFF;
+            if (second != 0 && l1 + l2 <= kPairBits && sym2 < 256) e = (l1 + l2) | sym1 << 8 | sym2 << 16 | kPairTwo;
         }
-        uint32_t e = l1 | sym1 << 8;
-        const uint32_t rest = kPairBits - l1;   // bits after the first code
-        const uint32_t second = t.quick[((p << l1) >> (kPairBits - kQuickBits)) & kQuickMask];
-        const uint32_t l2 = second >> 16, sym2 = second & 0xFFFF;
-        if (second != 0 && l2 <= rest && sym2 < 256) e = (l1 + l2) | sym1 << 8 | sym2 << 16 | kPairTwo;
         pairs[p] = e;
     }
 }
@@ -246,48 +250,36 @@ struct FastBits {
 // up to seven bytes, the last one loading eight.
 constexpr uint32_t kFastInputMargin = 64;
 
-// Copies N bytes at a time, each chunk read before it is written, which is
-// right while the source lies at least N bytes back (dist >= N) and the
-// match is at least N long.  The last chunk ends exactly at the match's
-// end, rewriting a few bytes with the values they already hold: nothing past
-// the match is touched, since a later match may still reach the old bytes
-// there.
-template <uint32_t N>
-inline void copyChunks(uint8_t* d, const uint8_t* s, uint32_t length) {
-    uint8_t chunk[N];
-    uint32_t i = 0;
-    for (; i + N <= length; i += N) {
-        std::memcpy(chunk, s + i, N);
-        std::memcpy(d + i, chunk, N);
-    }
-    if (i < length) {
-        std::memcpy(chunk, s + length - N, N);
-        std::memcpy(d + length - N, chunk, N);
-    }
-}
-
-// Copies a match of length bytes from dist back to window position dst.
-// Most matches are short, and a library call costs more than they do.
-inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t dist, uint32_t length) {
-    uint32_t src = (dst - dist) & kWindowMask;
-    // A source just ahead of dst (a distance of nearly the whole window)
-    // would be overwritten before the chunks' last reread: byte by byte then.
-    const bool overlapsAhead = src > dst && src < dst + length;
-    if (src + length <= kWindowSize && dst + length <= kWindowSize && !overlapsAhead) {
-        uint8_t* d = window + dst;
-        const uint8_t* s = window + src;
-        // A distance of the whole window copies a run onto itself.
-        if (dist >= 16 && length >= 16) copyChunks<16>(d, s, length);
-        else if (dist >= 8 && length >= 8) copyChunks<8>(d, s, length);
-        else if (dist >= 4 && length >= 4) copyChunks<4>(d, s, length);
-        else
+// Copies a match of length bytes from dist back to ring position dst.
+// Most matches are short, and a library call costs more than they do, so
+// whole chunks are copied, each read before it is written (right while the
+// source lies at least a chunk back) and the last one running up to
+// kCopyOvershoot bytes past the match into bytes no match can reach.
+inline void copyInRing(uint8_t* ring, uint32_t dst, uint32_t dist, uint32_t length) {
+    uint32_t src = (dst - dist) & kRingMask;
+    if (src + length + kCopyOvershoot <= kRingSize && dst + length + kCopyOvershoot <= kRingSize) {
+        uint8_t* d = ring + dst;
+        const uint8_t* s = ring + src;
+        uint8_t chunk[16];
+        if (dist >= 16) {
+            for (uint32_t i = 0; i < length; i += 16) {
+                std::memcpy(chunk, s + i, 16);
+                std::memcpy(d + i, chunk, 16);
+            }
+        } else if (dist >= 8) {
+            for (uint32_t i = 0; i < length; i += 8) {
+                std::memcpy(chunk, s + i, 8);
+                std::memcpy(d + i, chunk, 8);
+            }
+        } else {
             for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
+        }
         return;
     }
     for (uint32_t i = 0; i < length; ++i) {
-        window[dst] = window[src];
-        dst = (dst + 1) & kWindowMask;
-        src = (src + 1) & kWindowMask;
+        ring[dst] = ring[src];
+        dst = (dst + 1) & kRingMask;
+        src = (src + 1) & kRingMask;
     }
 }
 
@@ -413,7 +405,7 @@ struct AudioChannel {
 
 // The working state of one extraction: window, tables, recent matches.
 struct Decoder {
-    uint8_t* window = nullptr;   // kWindowSize bytes, owned
+    uint8_t* window = nullptr;   // kRingSize bytes, owned
     uint8_t* input = nullptr;    // kInputChunk bytes, owned
     BitReader in;
 
@@ -579,9 +571,9 @@ struct Decoder {
     // Hands the decoded bytes since the last flush to the wanted file.
     bool flush() {
         if (out || sink) {
-            const uint32_t n = (writePos - flushPos) & kWindowMask;
+            const uint32_t n = (writePos - flushPos) & kRingMask;
             if (n > outCapacity - outSize) return fail("decoded data runs past the file's size");
-            const uint32_t tail = std::min(n, kWindowSize - flushPos);
+            const uint32_t tail = std::min(n, kRingSize - flushPos);
             if (out) {
                 std::memcpy(out + outSize, window + flushPos, tail);
                 std::memcpy(out + outSize + tail, window, n - tail);
@@ -605,8 +597,8 @@ struct Decoder {
         lastDist = dist;
         lastLength = length;
         recent[recentIndex++ & 3] = dist;
-        copyInWindow(window, writePos, dist, length);
-        writePos = (writePos + length) & kWindowMask;
+        copyInRing(window, writePos, dist, length);
+        writePos = (writePos + length) & kRingMask;
         written += length;
         return true;
     }
@@ -652,7 +644,7 @@ struct Decoder {
     // bytes, the file's end.  False on a fault.
     bool unpackRun(int64_t& toProduce) {
         // The careful loop flushes once more than this many bytes wait.
-        const int64_t room = int64_t(kWindowSize - kFlushMargin) + 1 - int64_t((writePos - flushPos) & kWindowMask);
+        const int64_t room = int64_t(kWindowSize - kFlushMargin) + 1 - int64_t((writePos - flushPos) & kRingMask);
         const int64_t budget = std::min(room, toProduce + 1);
         FastBits bits;
         const uint8_t* stop;
@@ -668,24 +660,20 @@ struct Decoder {
         while (left > 1 && bits.p <= stop) {
             bits.fill();
             const uint32_t pair = mainPairs[bits.peek() >> (64 - kPairBits)];
-            if (pair != 0) {
+            if (pair & kPairTwo) {
                 bits.skip(pair & 31);
                 win[pos] = uint8_t(pair >> 8);
-                if (pair & kPairTwo) {
-                    pos = (pos + 1) & kWindowMask;
-                    win[pos] = uint8_t(pair >> 16);
-                    --left;
-                }
-                pos = (pos + 1) & kWindowMask;
-                --left;
+                win[(pos + 1) & kRingMask] = uint8_t(pair >> 16);
+                pos = (pos + 2) & kRingMask;
+                left -= 2;
                 continue;
             }
-            uint32_t codeLength;
-            uint32_t sym = lookup(main, bits.peek(), codeLength);
+            uint32_t codeLength = pair & 31;
+            const uint32_t sym = pair != 0 ? pair >> 8 : lookup(main, bits.peek(), codeLength);
             if (sym < 256) {
                 bits.skip(codeLength);
                 win[pos] = uint8_t(sym);
-                pos = (pos + 1) & kWindowMask;
+                pos = (pos + 1) & kRingMask;
                 --left;
                 continue;
             }
@@ -707,8 +695,8 @@ struct Decoder {
             lastDist = dist;
             lastLength = length;
             recent[recentIndex++ & 3] = dist;
-            copyInWindow(win, pos, dist, length);
-            pos = (pos + length) & kWindowMask;
+            copyInRing(win, pos, dist, length);
+            pos = (pos + length) & kRingMask;
             left -= length;
         }
         const int64_t done = budget - left;
@@ -728,8 +716,9 @@ struct Decoder {
         int64_t toProduce = int64_t(unpacked) - 1;
         while (toProduce >= 0) {
             if (in.overrun()) return fail("packed data ends early");
-            if (((flushPos - writePos) & kWindowMask) < kFlushMargin && flushPos != writePos && !flush())
-                return false;
+            // The ring is flushed a window at a time at most, so the sink
+            // never gets more than a megabyte at once.
+            if (((writePos - flushPos) & kRingMask) > kWindowSize - kFlushMargin && !flush()) return false;
 
             if (audio) {
                 const uint32_t sym = decode(audioTables[channel]);
@@ -739,7 +728,7 @@ struct Decoder {
                 }
                 if (sym > 256) return fail("an audio code table is empty");
                 window[writePos] = decodeAudio(sym);
-                writePos = (writePos + 1) & kWindowMask;
+                writePos = (writePos + 1) & kRingMask;
                 ++written;
                 if (++channel >= channels) channel = 0;
                 --toProduce;
@@ -753,7 +742,7 @@ struct Decoder {
             const uint32_t sym = decode(mainTable);
             if (sym < 256) {
                 window[writePos] = uint8_t(sym);
-                writePos = (writePos + 1) & kWindowMask;
+                writePos = (writePos + 1) & kRingMask;
                 ++written;
                 --toProduce;
                 continue;
@@ -795,7 +784,8 @@ Decoder* workingState() {
     static std::unique_ptr<Decoder> dec;
     if (!dec) {
         auto fresh = std::make_unique<Decoder>();
-        fresh->window = static_cast<uint8_t*>(std::malloc(kWindowSize));
+        // Zeroed: a copy's overshoot may read bytes not written yet.
+        fresh->window = static_cast<uint8_t*>(std::calloc(kRingSize, 1));
         fresh->input = static_cast<uint8_t*>(std::malloc(kInputChunk));
         if (!fresh->window || !fresh->input) return nullptr;
         dec = std::move(fresh);
