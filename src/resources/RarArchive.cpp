@@ -48,7 +48,7 @@ constexpr uint32_t kMaxCodeBits = 15;
 constexpr uint32_t kQuickBits = 10;           // first look-up resolves codes up to this long
 constexpr uint16_t kNoSymbol = 0xFFFF;        // decoded from a table without symbols
 constexpr uint32_t kPairBits = 11;            // prefix bits of the literal pair table
-constexpr uint32_t kPairTwo = 1u << 24;       // pair entry: two literals, not one
+constexpr uint32_t kPairCount = 24;           // bit of a pair entry where its count of literals starts
 
 constexpr uint8_t kLenBase[kLenSymbols] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12, 14,  16,  20,
                                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
@@ -192,10 +192,10 @@ inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
 }
 
 // What the first kPairBits bits of the main code hold: two literals when
-// both codes fit, else the first symbol when its code fits the quick
-// look-up, else 0.  An entry is the bits taken | the symbol << 8, or for two
-// literals the bits taken | first << 8 | second << 16 | kPairTwo.  Text
-// codes are mostly under six bits, so one look-up often yields two bytes.
+// both codes fit, else one literal, else the first symbol when its code fits
+// the quick look-up, else 0.  An entry is the bits taken | first symbol << 8
+// | second literal << 16 | literals << kPairCount.  Text codes are mostly
+// under six bits, so one look-up often yields two bytes.
 void buildPairs(uint32_t* pairs, const HuffTable& t) {
     constexpr uint32_t kQuickMask = (1u << kQuickBits) - 1;
     static_assert(kPairBits >= kQuickBits);
@@ -204,11 +204,13 @@ void buildPairs(uint32_t* pairs, const HuffTable& t) {
         const uint32_t l1 = first >> 16, sym1 = first & 0xFFFF;
         uint32_t e = first == 0 ? 0 : l1 | sym1 << 8;
         if (first != 0 && sym1 < 256) {
+            e |= 1u << kPairCount;
             // The bits after the first code, left-aligned; those past the
             // prefix are unknown, so the second code must end within it.
             const uint32_t second = t.quick[((p << l1) >> (kPairBits - kQuickBits)) & kQuickMask];
             const uint32_t l2 = second >> 16, sym2 = second & 0xFFFF;
-            if (second != 0 && l1 + l2 <= kPairBits && sym2 < 256) e = (l1 + l2) | sym1 << 8 | sym2 << 16 | kPairTwo;
+            if (second != 0 && l1 + l2 <= kPairBits && sym2 < 256)
+                e = (l1 + l2) | sym1 << 8 | sym2 << 16 | 2u << kPairCount;
         }
         pairs[p] = e;
     }
@@ -655,19 +657,36 @@ struct Decoder {
         uint32_t pos = writePos;
         int64_t left = budget;   // bytes still to produce in this run
         bool ok = true;
-        // One byte short of the budget: a pair must not decode a literal
-        // past the file's end; the careful loop takes the last one.
-        while (left > 1 && bits.p <= stop) {
+        // Up to three table entries per refill, one or two literals each,
+        // stored without a branch on how many: the second byte of a single
+        // one lands past the write position, where nothing can reach it.
+        // Six bytes short of the budget, so no pair decodes a literal past
+        // the file's end; the careful loop takes the last ones.
+        const uint32_t* const pairs = mainPairs;
+        auto literals = [&](uint32_t entry) {
+            bits.skip(entry & 31);
+            win[pos] = uint8_t(entry >> 8);
+            win[(pos + 1) & kRingMask] = uint8_t(entry >> 16);
+            const uint32_t n = entry >> kPairCount;
+            pos = (pos + n) & kRingMask;
+            left -= n;
+        };
+        while (left > 6 && bits.p <= stop) {
             bits.fill();
-            const uint32_t pair = mainPairs[bits.peek() >> (64 - kPairBits)];
-            if (pair & kPairTwo) {
-                bits.skip(pair & 31);
-                win[pos] = uint8_t(pair >> 8);
-                win[(pos + 1) & kRingMask] = uint8_t(pair >> 16);
-                pos = (pos + 2) & kRingMask;
-                left -= 2;
-                continue;
+            uint32_t pair = pairs[bits.peek() >> (64 - kPairBits)];
+            if (pair >> kPairCount) {
+                literals(pair);
+                pair = pairs[bits.peek() >> (64 - kPairBits)];
+                if (pair >> kPairCount) {
+                    literals(pair);
+                    pair = pairs[bits.peek() >> (64 - kPairBits)];
+                    if (pair >> kPairCount) {
+                        literals(pair);
+                        continue;
+                    }
+                }
             }
+            // At least 34 bits are left for a code of up to 15.
             uint32_t codeLength = pair & 31;
             const uint32_t sym = pair != 0 ? pair >> 8 : lookup(main, bits.peek(), codeLength);
             if (sym < 256) {
