@@ -174,8 +174,8 @@ void buildTable(HuffTable& t, const uint8_t* lengths, uint32_t n) {
     for (; p < (1u << kQuickBits); ++p) t.quick[p] = 0;
 }
 
-// The symbol whose code starts the left-aligned bits, and its length in
-// *bits.  Codes past kQuickBits walk the limits; the lowest of the 16 bits
+// The symbol whose code starts the left-aligned bits, with the code's
+// length in bits in length.  Codes past kQuickBits walk the limits; the lowest of the 16 bits
 // compared is dropped since no limit (capped at 0xFFFF) depends on it.
 inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
     const uint32_t q = t.quick[bits >> (64 - kQuickBits)];
@@ -248,8 +248,8 @@ struct FastBits {
     }
 };
 
-// Packed bytes a fast run leaves unread at most per symbol: four refills of
-// up to seven bytes, the last one loading eight.
+// Packed bytes a fast run keeps buffered: a symbol takes at most four
+// refills of up to seven bytes, the last one loading eight.
 constexpr uint32_t kFastInputMargin = 64;
 
 // Copies a match of length bytes from dist back to ring position dst.
@@ -335,7 +335,8 @@ public:
     // Hands the buffered state to a fast run when enough bytes are buffered
     // for it; *stop is the last input position at which a symbol may start.
     bool beginFast(FastBits& f, const uint8_t*& stop) const {
-        if (end_ - pos_ < kFastInputMargin || count_ > 63) return false;   // a full buffer cannot be topped up by shifting
+        // A buffer of all 64 bits cannot be topped up by shifting.
+        if (end_ - pos_ < kFastInputMargin || count_ > 63) return false;
         f = {bits_, count_, buf_ + pos_};
         stop = buf_ + end_ - kFastInputMargin;
         return true;
