@@ -26,8 +26,13 @@ constexpr uint8_t  kMethodStored = 0x30;
 constexpr uint8_t  kMinVersion = 13, kMaxVersion = 20;
 constexpr uint32_t kMaxName = 259;            // longer stored names never match
 
-constexpr uint32_t kWindowSize = 1u << 20;    // bytes; a power of two
-constexpr uint32_t kWindowMask = kWindowSize - 1;
+constexpr uint32_t kWindowSize = 1u << 20;    // bytes; the farthest a match reaches back
+// The decoder's ring holds two windows: the bytes just ahead of the write
+// position are then more than a window old, out of any match's reach, so a
+// match copy may run a chunk past its end.
+constexpr uint32_t kRingSize = 2 * kWindowSize;
+constexpr uint32_t kRingMask = kRingSize - 1;
+constexpr uint32_t kCopyOvershoot = 16;       // bytes a match copy may write past its end
 constexpr uint32_t kFlushMargin = 270;        // more than the longest match
 constexpr uint32_t kLongestMatch = 260;       // bytes one symbol can produce
 constexpr uint32_t kInputChunk = 64u << 10;   // packed bytes read per refill
@@ -42,6 +47,8 @@ constexpr uint32_t kCodeLengthSymbols = 19;
 constexpr uint32_t kMaxCodeBits = 15;
 constexpr uint32_t kQuickBits = 10;           // first look-up resolves codes up to this long
 constexpr uint16_t kNoSymbol = 0xFFFF;        // decoded from a table without symbols
+constexpr uint32_t kPairBits = 11;            // prefix bits of the literal pair table
+constexpr uint32_t kPairCount = 24;           // bit of a pair entry where its count of literals starts
 
 constexpr uint8_t kLenBase[kLenSymbols] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12, 14,  16,  20,
                                            24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
@@ -167,6 +174,117 @@ void buildTable(HuffTable& t, const uint8_t* lengths, uint32_t n) {
     for (; p < (1u << kQuickBits); ++p) t.quick[p] = 0;
 }
 
+// The symbol whose code starts the left-aligned bits, with the code's
+// length in bits in length.  Codes past kQuickBits walk the limits; the lowest of the 16 bits
+// compared is dropped since no limit (capped at 0xFFFF) depends on it.
+inline uint32_t lookup(const HuffTable& t, uint64_t bits, uint32_t& length) {
+    const uint32_t q = t.quick[bits >> (64 - kQuickBits)];
+    if (__builtin_expect(q != 0, 1)) {
+        length = q >> 16;
+        return q & 0xFFFF;
+    }
+    const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
+    uint32_t l = kQuickBits + 1;
+    while (l < kMaxCodeBits && v >= t.limit[l]) ++l;
+    length = l;
+    const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
+    return index < t.count ? t.symbols[index] : t.symbols[0];
+}
+
+// What the first kPairBits bits of the main code hold: two literals when
+// both codes fit, else one literal, else the first symbol when its code fits
+// the quick look-up, else 0.  An entry is the bits taken | first symbol << 8
+// | second literal << 16 | literals << kPairCount.  Text codes are mostly
+// under six bits, so one look-up often yields two bytes.
+void buildPairs(uint32_t* pairs, const HuffTable& t) {
+    constexpr uint32_t kQuickMask = (1u << kQuickBits) - 1;
+    static_assert(kPairBits >= kQuickBits);
+    for (uint32_t p = 0; p < (1u << kPairBits); ++p) {
+        const uint32_t first = t.quick[p >> (kPairBits - kQuickBits)];
+        const uint32_t l1 = first >> 16, sym1 = first & 0xFFFF;
+        uint32_t e = first == 0 ? 0 : l1 | sym1 << 8;
+        if (first != 0 && sym1 < 256) {
+            e |= 1u << kPairCount;
+            // The bits after the first code, left-aligned; those past the
+            // prefix are unknown, so the second code must end within it.
+            const uint32_t second = t.quick[((p << l1) >> (kPairBits - kQuickBits)) & kQuickMask];
+            const uint32_t l2 = second >> 16, sym2 = second & 0xFFFF;
+            if (second != 0 && l1 + l2 <= kPairBits && sym2 < 256)
+                e = (l1 + l2) | sym1 << 8 | sym2 << 16 | 2u << kPairCount;
+        }
+        pairs[p] = e;
+    }
+}
+
+// The bit reader's hot state as plain locals of the fast decoding run, so
+// the compiler keeps it in registers: every store into the window is a
+// char store that may alias any member, which would force each member to
+// be reloaded after every byte.  Refills take whole bytes without bounds
+// checks; the run stops while kFastInputMargin bytes are still buffered.
+struct FastBits {
+    uint64_t       bits;    // valid bits left-aligned
+    int32_t        count;   // valid bits in bits, 0..63
+    const uint8_t* p;       // next byte not yet in bits
+
+    // At least 56 valid bits after this.  The bits that also land below the
+    // valid ones are the next byte's own, so OR-ing them in again is harmless.
+    inline void fill() {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        bits |= __builtin_bswap64(v) >> count;
+        p += uint32_t(63 - count) >> 3;
+        count |= 56;
+    }
+    inline uint64_t peek() const { return bits; }
+    inline void skip(uint32_t n) {
+        bits <<= n;
+        count -= int32_t(n);
+    }
+    inline uint32_t get(uint32_t n) {   // n <= 16, after fill()
+        if (n == 0) return 0;
+        const uint32_t v = uint32_t(bits >> (64 - n));
+        skip(n);
+        return v;
+    }
+};
+
+// Packed bytes a fast run keeps buffered: a symbol takes at most four
+// refills of up to seven bytes, the last one loading eight.
+constexpr uint32_t kFastInputMargin = 64;
+
+// Copies a match of length bytes from dist back to ring position dst.
+// Most matches are short, and a library call costs more than they do, so
+// whole chunks are copied, each read before it is written (right while the
+// source lies at least a chunk back) and the last one running up to
+// kCopyOvershoot bytes past the match into bytes no match can reach.
+inline void copyInRing(uint8_t* ring, uint32_t dst, uint32_t dist, uint32_t length) {
+    uint32_t src = (dst - dist) & kRingMask;
+    if (src + length + kCopyOvershoot <= kRingSize && dst + length + kCopyOvershoot <= kRingSize) {
+        uint8_t* d = ring + dst;
+        const uint8_t* s = ring + src;
+        uint8_t chunk[16];
+        if (dist >= 16) {
+            for (uint32_t i = 0; i < length; i += 16) {
+                std::memcpy(chunk, s + i, 16);
+                std::memcpy(d + i, chunk, 16);
+            }
+        } else if (dist >= 8) {
+            for (uint32_t i = 0; i < length; i += 8) {
+                std::memcpy(chunk, s + i, 8);
+                std::memcpy(d + i, chunk, 8);
+            }
+        } else {
+            for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
+        }
+        return;
+    }
+    for (uint32_t i = 0; i < length; ++i) {
+        ring[dst] = ring[src];
+        dst = (dst + 1) & kRingMask;
+        src = (src + 1) & kRingMask;
+    }
+}
+
 // MSB-first bits of one entry's packed data.  Past the data it yields zero
 // bits and counts them, so a truncated entry is told from a complete one.
 class BitReader {
@@ -202,6 +320,7 @@ public:
         slowFill();
     }
     inline uint32_t peek16() const { return uint32_t(bits_ >> 48); }
+    inline uint64_t peek() const { return bits_; }
     inline void skip(uint32_t n) {
         bits_ <<= n;
         count_ -= int32_t(n);
@@ -211,6 +330,21 @@ public:
         const uint32_t v = uint32_t(bits_ >> (64 - n));
         skip(n);
         return v;
+    }
+
+    // Hands the buffered state to a fast run when enough bytes are buffered
+    // for it; *stop is the last input position at which a symbol may start.
+    bool beginFast(FastBits& f, const uint8_t*& stop) const {
+        // A buffer of all 64 bits cannot be topped up by shifting.
+        if (end_ - pos_ < kFastInputMargin || count_ > 63) return false;
+        f = {bits_, count_, buf_ + pos_};
+        stop = buf_ + end_ - kFastInputMargin;
+        return true;
+    }
+    void endFast(const FastBits& f) {
+        bits_ = f.bits;
+        count_ = f.count;
+        pos_ = uint32_t(f.p - buf_);
     }
 
     // Bits were taken from beyond the end of the data.
@@ -274,7 +408,7 @@ struct AudioChannel {
 
 // The working state of one extraction: window, tables, recent matches.
 struct Decoder {
-    uint8_t* window = nullptr;   // kWindowSize bytes, owned
+    uint8_t* window = nullptr;   // kRingSize bytes, owned
     uint8_t* input = nullptr;    // kInputChunk bytes, owned
     BitReader in;
 
@@ -293,6 +427,7 @@ struct Decoder {
     uint8_t   oldLengths[kOldLengths] = {};
     bool      tablesRead = false;
     HuffTable mainTable, distTable, lenTable, codeLengthTable;
+    uint32_t  mainPairs[1u << kPairBits];   // see buildPairs
     HuffTable audioTables[kMaxChannels];
 
     // Output of the wanted file: one block (out), or handed on as decoded
@@ -330,20 +465,15 @@ struct Decoder {
         return false;
     }
 
-    inline uint32_t decode(const HuffTable& t) {
-        in.fill();
-        const uint32_t v = in.peek16() & 0xFFFE;
-        const uint32_t q = t.quick[v >> (16 - kQuickBits)];
-        if (q) {
-            in.skip(q >> 16);
-            return q & 0xFFFF;
-        }
-        uint32_t l = kQuickBits + 1;
-        while (l < kMaxCodeBits && v >= t.limit[l]) ++l;
-        in.skip(l);
-        const uint32_t index = t.first[l] + ((v - t.limit[l - 1]) >> (16 - l));
-        return index < t.count ? t.symbols[index] : t.symbols[0];
+    template <class Bits>
+    static inline uint32_t decode(const HuffTable& t, Bits& bits) {
+        bits.fill();
+        uint32_t length;
+        const uint32_t sym = lookup(t, bits.peek(), length);
+        bits.skip(length);
+        return sym;
     }
+    inline uint32_t decode(const HuffTable& t) { return decode(t, in); }
 
     bool readTables() {
         in.fill();
@@ -392,6 +522,7 @@ struct Decoder {
                 buildTable(audioTables[c], lengths + c * kAudioSymbols, kAudioSymbols);
         } else {
             buildTable(mainTable, lengths, kMainSymbols);
+            buildPairs(mainPairs, mainTable);
             buildTable(distTable, lengths + kMainSymbols, kDistSymbols);
             buildTable(lenTable, lengths + kMainSymbols + kDistSymbols, kLenSymbols);
         }
@@ -443,9 +574,9 @@ struct Decoder {
     // Hands the decoded bytes since the last flush to the wanted file.
     bool flush() {
         if (out || sink) {
-            const uint32_t n = (writePos - flushPos) & kWindowMask;
+            const uint32_t n = (writePos - flushPos) & kRingMask;
             if (n > outCapacity - outSize) return fail("decoded data runs past the file's size");
-            const uint32_t tail = std::min(n, kWindowSize - flushPos);
+            const uint32_t tail = std::min(n, kRingSize - flushPos);
             if (out) {
                 std::memcpy(out + outSize, window + flushPos, tail);
                 std::memcpy(out + outSize + tail, window, n - tail);
@@ -469,39 +600,131 @@ struct Decoder {
         lastDist = dist;
         lastLength = length;
         recent[recentIndex++ & 3] = dist;
-        uint32_t src = (writePos - dist) & kWindowMask;
-        uint32_t dst = writePos;
-        if (src + length <= kWindowSize && dst + length <= kWindowSize) {
-            if (dist >= 8) {
-                // Eight bytes at a time, each read before it is written: most
-                // matches are short, and a library call costs more than them.
-                // Nothing past the match is touched, since a later match may
-                // still reach the old bytes there.  (A distance of the whole
-                // window copies a run onto itself.)
-                uint8_t* d = window + dst;
-                const uint8_t* s = window + src;
-                uint32_t i = 0;
-                for (; i + 8 <= length; i += 8) {
-                    uint64_t v;
-                    std::memcpy(&v, s + i, 8);
-                    std::memcpy(d + i, &v, 8);
-                }
-                for (; i < length; ++i) d[i] = s[i];
-            } else {
-                uint8_t* d = window + dst;
-                const uint8_t* s = window + src;
-                for (uint32_t i = 0; i < length; ++i) d[i] = s[i];
-            }
-        } else {
-            for (uint32_t i = 0; i < length; ++i) {
-                window[dst] = window[src];
-                dst = (dst + 1) & kWindowMask;
-                src = (src + 1) & kWindowMask;
-            }
-        }
-        writePos = (writePos + length) & kWindowMask;
+        copyInRing(window, writePos, dist, length);
+        writePos = (writePos + length) & kRingMask;
         written += length;
         return true;
+    }
+
+    // Distance and length of match symbol sym (256 to 268, 270 to 297),
+    // its extra bits read from bits.  False when a table it needs is empty.
+    template <class Bits>
+    inline bool matchOf(Bits& bits, uint32_t sym, uint32_t& dist, uint32_t& length) {
+        bits.fill();
+        if (sym >= 270) {
+            const uint32_t ls = sym - 270;
+            length = kLenBase[ls] + 3 + bits.get(kLenBits[ls]);
+            const uint32_t ds = decode(distTable, bits);
+            if (ds >= kDistSymbols) return fail("a match uses an empty distance table");
+            bits.fill();
+            dist = kDist.base[ds] + 1 + bits.get(kDist.bits[ds]);
+            if (dist >= 8192) ++length;
+            if (dist >= 262144) ++length;
+        } else if (sym >= 261) {
+            const uint32_t ss = sym - 261;
+            dist = kShortBase[ss] + 1 + bits.get(kShortBits[ss]);
+            length = 2;
+        } else if (sym > 256) {
+            dist = recent[(recentIndex - (sym - 256)) & 3];
+            const uint32_t ls = decode(lenTable, bits);
+            if (ls >= kLenSymbols) return fail("a match uses an empty length table");
+            bits.fill();
+            length = kLenBase[ls] + 2 + bits.get(kLenBits[ls]);
+            if (dist >= 257) ++length;
+            if (dist >= 8192) ++length;
+            if (dist >= 262144) ++length;
+        } else {
+            dist = lastDist;
+            length = lastLength;
+        }
+        return true;
+    }
+
+    // The bulk of an LZ stretch with the bits, the input position and the
+    // window position in locals.  It stops, at a symbol's start, before
+    // anything the careful loop in unpack must see: a table change or a
+    // symbol beyond the table, a flush coming due, the last buffered packed
+    // bytes, the file's end.  False on a fault.
+    bool unpackRun(int64_t& toProduce) {
+        // The careful loop flushes once more than this many bytes wait.
+        const int64_t room = int64_t(kWindowSize - kFlushMargin) + 1 - int64_t((writePos - flushPos) & kRingMask);
+        const int64_t budget = std::min(room, toProduce + 1);
+        FastBits bits;
+        const uint8_t* stop;
+        if (budget <= 0 || !in.beginFast(bits, stop)) return true;
+
+        uint8_t* const win = window;
+        const HuffTable& main = mainTable;
+        uint32_t pos = writePos;
+        int64_t left = budget;   // bytes still to produce in this run
+        bool ok = true;
+        // Up to three table entries per refill, one or two literals each,
+        // stored without a branch on how many: the second byte of a single
+        // one lands past the write position, where nothing can reach it.
+        // Six bytes short of the budget, so no pair decodes a literal past
+        // the file's end; the careful loop takes the last ones.
+        const uint32_t* const pairs = mainPairs;
+        auto literals = [&](uint32_t entry) {
+            bits.skip(entry & 31);
+            win[pos] = uint8_t(entry >> 8);
+            win[(pos + 1) & kRingMask] = uint8_t(entry >> 16);
+            const uint32_t n = entry >> kPairCount;
+            pos = (pos + n) & kRingMask;
+            left -= n;
+        };
+        while (left > 6 && bits.p <= stop) {
+            bits.fill();
+            uint32_t pair = pairs[bits.peek() >> (64 - kPairBits)];
+            if (pair >> kPairCount) {
+                literals(pair);
+                pair = pairs[bits.peek() >> (64 - kPairBits)];
+                if (pair >> kPairCount) {
+                    literals(pair);
+                    pair = pairs[bits.peek() >> (64 - kPairBits)];
+                    if (pair >> kPairCount) {
+                        literals(pair);
+                        continue;
+                    }
+                }
+            }
+            // At least 34 bits are left for a code of up to 15.
+            uint32_t codeLength = pair & 31;
+            const uint32_t sym = pair != 0 ? pair >> 8 : lookup(main, bits.peek(), codeLength);
+            if (sym < 256) {
+                bits.skip(codeLength);
+                win[pos] = uint8_t(sym);
+                pos = (pos + 1) & kRingMask;
+                --left;
+                continue;
+            }
+            if (sym == 269 || sym >= kMainSymbols) break;
+            bits.skip(codeLength);
+            uint32_t dist, length;
+            if (!matchOf(bits, sym, dist, length)) {
+                ok = false;
+                break;
+            }
+            if (length == 0) {
+                recent[recentIndex++ & 3] = dist;
+                continue;
+            }
+            if (dist == 0 || dist > written + uint64_t(budget - left)) {
+                ok = fail("a match reaches before the start of the data");
+                break;
+            }
+            lastDist = dist;
+            lastLength = length;
+            recent[recentIndex++ & 3] = dist;
+            copyInRing(win, pos, dist, length);
+            pos = (pos + length) & kRingMask;
+            left -= length;
+        }
+        const int64_t done = budget - left;
+        in.endFast(bits);
+        writePos = pos;
+        written += uint64_t(done);
+        toProduce -= done;
+        return ok;
     }
 
     // Decodes one file of `unpacked` bytes from the reader's packed data.
@@ -513,8 +736,9 @@ struct Decoder {
         int64_t toProduce = int64_t(unpacked) - 1;
         while (toProduce >= 0) {
             if (in.overrun()) return fail("packed data ends early");
-            if (((flushPos - writePos) & kWindowMask) < kFlushMargin && flushPos != writePos && !flush())
-                return false;
+            // The ring is flushed a window at a time at most, so the sink
+            // never gets more than a megabyte at once.
+            if (((writePos - flushPos) & kRingMask) > kWindowSize - kFlushMargin && !flush()) return false;
 
             if (audio) {
                 const uint32_t sym = decode(audioTables[channel]);
@@ -524,54 +748,32 @@ struct Decoder {
                 }
                 if (sym > 256) return fail("an audio code table is empty");
                 window[writePos] = decodeAudio(sym);
-                writePos = (writePos + 1) & kWindowMask;
+                writePos = (writePos + 1) & kRingMask;
                 ++written;
                 if (++channel >= channels) channel = 0;
                 --toProduce;
                 continue;
             }
 
+            const int64_t fastFrom = toProduce;
+            if (!unpackRun(toProduce)) return false;
+            if (toProduce != fastFrom) continue;   // a flush may have come due
+
             const uint32_t sym = decode(mainTable);
             if (sym < 256) {
                 window[writePos] = uint8_t(sym);
-                writePos = (writePos + 1) & kWindowMask;
+                writePos = (writePos + 1) & kRingMask;
                 ++written;
                 --toProduce;
                 continue;
             }
-            in.fill();
-            uint32_t dist, length;
-            if (sym >= 270 && sym < kMainSymbols) {
-                const uint32_t ls = sym - 270;
-                length = kLenBase[ls] + 3 + in.get(kLenBits[ls]);
-                const uint32_t ds = decode(distTable);
-                if (ds >= kDistSymbols) return fail("a match uses an empty distance table");
-                in.fill();
-                dist = kDist.base[ds] + 1 + in.get(kDist.bits[ds]);
-                if (dist >= 8192) ++length;
-                if (dist >= 262144) ++length;
-            } else if (sym >= 261 && sym < 269) {
-                const uint32_t ss = sym - 261;
-                dist = kShortBase[ss] + 1 + in.get(kShortBits[ss]);
-                length = 2;
-            } else if (sym > 256 && sym < 261) {
-                dist = recent[(recentIndex - (sym - 256)) & 3];
-                const uint32_t ls = decode(lenTable);
-                if (ls >= kLenSymbols) return fail("a match uses an empty length table");
-                in.fill();
-                length = kLenBase[ls] + 2 + in.get(kLenBits[ls]);
-                if (dist >= 257) ++length;
-                if (dist >= 8192) ++length;
-                if (dist >= 262144) ++length;
-            } else if (sym == 256) {
-                dist = lastDist;
-                length = lastLength;
-            } else if (sym == 269) {
+            if (sym == 269) {
                 if (!readTables()) return false;
                 continue;
-            } else {
-                return fail("the main code table is empty");
             }
+            if (sym >= kMainSymbols) return fail("the main code table is empty");
+            uint32_t dist, length;
+            if (!matchOf(in, sym, dist, length)) return false;
             if (length > 0 && !copyMatch(dist, length)) return false;
             if (length == 0) recent[recentIndex++ & 3] = dist;
             toProduce -= length;
@@ -602,7 +804,8 @@ Decoder* workingState() {
     static std::unique_ptr<Decoder> dec;
     if (!dec) {
         auto fresh = std::make_unique<Decoder>();
-        fresh->window = static_cast<uint8_t*>(std::malloc(kWindowSize));
+        // Zeroed: a copy's overshoot may read bytes not written yet.
+        fresh->window = static_cast<uint8_t*>(std::calloc(kRingSize, 1));
         fresh->input = static_cast<uint8_t*>(std::malloc(kInputChunk));
         if (!fresh->window || !fresh->input) return nullptr;
         dec = std::move(fresh);

@@ -161,6 +161,41 @@ TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
     EXPECT_EQ(get(peek, "two").bytes, "\x05\x0a");
 }
 
+// Matches reaching back a whole window (1 MiB), across the two files of a
+// solid stream, right after short copies: main 'a' "0", 'b' "10", 270
+// (3 bytes, +1 and +1 more at 8192 and 262144 back) "110"; distance 8 (17
+// to 24 back, 3 extra bits) "0", 47 (983041 and up, 16 bits) "1".  The first
+// file's data ends in zero bits, more 'a's past its size that must not be
+// taken.  The expected bytes come from copying one byte at a time.
+TEST(RarArchive, FarMatchesAfterShortOnesReadTheWholeWindow) {
+    std::vector<uint8_t> lengths(374, 0);
+    lengths['a'] = 1, lengths['b'] = 2, lengths[270] = 3, lengths[298 + 8] = lengths[298 + 47] = 1;
+    Bits one, two;
+    tables(one, false, 0, lengths);
+    std::string content;
+    auto literal = [&](Bits& bits, char c) { bits.code(c == 'a' ? "0" : "10"), content += c; };
+    auto match = [&](Bits& bits, uint32_t dist) {
+        bits.code("110");
+        dist >= 983041 ? bits.code("1").put(dist - 983041, 16) : bits.code("0").put(dist - 17, 3);
+        for (uint32_t n = 3 + (dist >= 8192) + (dist >= 262144); n > 0; --n) content += content[content.size() - dist];
+    };
+    for (uint32_t seed = 7; content.size() < (1u << 20) + 64;) literal(one, (seed = seed * 1103515245 + 12345) >> 30 & 1 ? 'b' : 'a');
+    for (uint32_t k = 0; k < 300; ++k) {
+        match(one, 17 + k % 8);
+        match(one, (1u << 20) - k % 16);
+        literal(one, "ab"[k % 2]);
+    }
+    literal(one, 'a'), literal(one, 'b');
+    const std::string first = content;
+    one.put(0, 8 * 80);
+    match(two, 1u << 20);
+    match(two, 20);
+    literal(two, 'b');
+    const Bytes solid = archive({compressed("one", one, first), compressed("two", two, content.substr(first.size()), 0x8010)}, true);
+    EXPECT_EQ(get(solid, "two").bytes, content.substr(first.size()));
+    EXPECT_EQ(get(solid, "one").bytes, first);
+}
+
 // Lookups from disk remember where the headers lie; an archive replaced
 // under the same name, even by one of the same size, is read afresh.
 TEST(RarArchive, ReplacedArchiveIsReadAfresh) {
