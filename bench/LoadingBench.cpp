@@ -1,10 +1,10 @@
 // Where the loading time goes.  BM_Loading runs the show's first pass as
 // the capture does (window, loading-screen pictures, every effect's init,
-// one loading-screen frame after each) on the content in HLV_CONTENT
-// (default ./content) and reports the capture's loadingMs; the argument is
-// the height of a 4:3 (600) or 16:9 (720, 1080) screen.  BM_LoadingScreenFrame
-// is one loading-screen frame at 1920 x 1080, drawn whole (0) or from the
-// kept frame (1), as the first pass draws them after each init.
+// the loading frames run unseen but for the last) on the content in
+// HLV_CONTENT (default ./content) and reports the capture's loadingMs; the
+// argument is the height of a 4:3 (600) or 16:9 (720, 1080) screen.
+// BM_LoadingScreenFrame is one loading-screen frame at 1920 x 1080, drawn
+// whole (0) or from the kept frame (1), as a window draws them after an init.
 //   build/bench/halvoren_bench --benchmark_filter=Loading
 #include <cstdlib>
 #include <string>
