@@ -1,11 +1,8 @@
-// The content check: what it says about broken folders, that its idea of a
-// row nobody sees and of the files each effect reads match what the show
-// really does, and that the default content passes.
-#include <sys/wait.h>
-
+// The content check: what it says about broken folders, and that its idea of
+// a row nobody sees and of the files each effect reads match what the show
+// really does (the program's --check is in ShowExitTest).
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,13 +80,6 @@ TEST(ContentCheck, BrokenFoldersGetOneLinePerProblem) {
         Lines said;   // each matching the line said, in order
         bool archived = false;
     } cases[] = {
-        {"clean, with a height map longer than it needs",
-         [](const TempDataFolder& f) {
-             f.writeScript({"FXTIME VelmorFX 0 1000", "FXTIME Flash 500 700"}, "song.mod");
-             writeSong(f);
-             writeVelmor(f, 512 * 600);
-         },
-         {}, true},
         {"script",
          [](const TempDataFolder& f) {
              f.writeScript({});
@@ -119,9 +109,13 @@ TEST(ContentCheck, BrokenFoldersGetOneLinePerProblem) {
           "hlv.txt:5: effect Final: picture \"final.png\": not found",
           "hlv.txt:6: effect VelmorFX: data file \"velm/canon.raw\": 262143 bytes, at least 262144 needed"},
          true},
-        {"music shorter than the schedule",   // 4 rows of 6 ticks at 125 BPM and a ring: about 0.5 s
-         [](const TempDataFolder& f) { f.writeScript({"FXTIME Flash 0 5000"}, "song.mod"); writeSong(f, 4, 6); },
-         {"hlv.txt:2: music \"song.mod\": lasts 0:00.*, but the show runs until 0:05.000, where line 5 ends"}},
+        {"music shorter than the schedule, and a height map longer than it needs",
+         [](const TempDataFolder& f) {
+             f.writeScript({"FXTIME VelmorFX 0 1000", "FXTIME Flash 500 5000"}, "song.mod");
+             writeSong(f, 4, 6);   // 4 rows of 6 ticks at 125 BPM and a ring: about 0.5 s
+             writeVelmor(f, 512 * 600);
+         },
+         {"hlv.txt:2: music \"song.mod\": lasts 0:00.*, but the show runs until 0:05.000, where line 6 ends"}, true},
         {"music not decodable",
          [](const TempDataFolder& f) { f.writeScript({"FXTIME Flash 0 5000"}, "song.ogg"), f.write("song.ogg", std::string("OggS only")); },
          {"hlv.txt:2: music \"song.ogg\": not decodable (*)"}},
@@ -246,31 +240,6 @@ TEST(ContentCheck, EveryEffectReadsExactlyTheFilesItDeclares) {
             effect.release();
         }
     }
-}
-
-int run(const std::string& command) {
-    const int raw = std::system(command.c_str());
-    return raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-TEST(ContentCheck, DefaultContentPasses) {
-    TempDataFolder folder;
-    ASSERT_EQ(run("'" HLV_BINARY_DIR "/tools/content/halvoren-content' --out '" + folder.root() + "'"), 0);
-    EXPECT_EQ(checked(folder.root()), Lines{});
-}
-
-// The program prints the problems on stdout and answers with its status.
-TEST(ContentCheck, ProgramStatusSaysWhetherTheFolderIsClean) {
-    TempDataFolder clean, broken;
-    clean.writeScript({"FXTIME Flash 0 1000"}, "song.mod");
-    writeSong(clean);
-    broken.writeScript({"FXTIME Flash 0 1000"}, "song.mod");
-    const std::string program = "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy '" HLV_BINARY_DIR "/halvoren' ";
-    const std::string out = broken.root() + "out.txt";
-    EXPECT_EQ(run(program + "--check '" + clean.root() + "' >/dev/null 2>&1"), 0);
-    EXPECT_EQ(run(program + "--check '" + broken.root() + "' >'" + out + "' 2>/dev/null"), 1);
-    EXPECT_EQ(slurp(out), "hlv.txt:2: music \"song.mod\": not found\n");
-    EXPECT_EQ(run("cd '" + clean.root() + "' && " + program + "--check >/dev/null 2>&1"), 0) << "the current folder";
 }
 
 }  // namespace

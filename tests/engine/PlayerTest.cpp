@@ -35,15 +35,9 @@ using namespace hlvtest;
 namespace {
 
 constexpr int kWidth = 160, kHeight = 120;
-using Frame = std::vector<uint8_t>;   // RGBA, bottom row first
+using Frame = std::vector<uint8_t>;   // RGBA, top row first
 
-Frame backBuffer() {
-    Frame f(size_t(kWidth) * kHeight * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, f.data());
-    return f;
-}
+Frame backBuffer() { return readBackBuffer(kWidth, kHeight); }
 
 // A real offscreen window that keeps every show frame it presents.
 struct KeptFrames : GlWindow {
@@ -104,8 +98,9 @@ void writeShow(const TempDataFolder& folder) {
 }
 
 // Seeking forward and back, and starting further in, land on the frames a
-// fresh run shows at those times.
-TEST(Player, SeeksAndStartPositionsLandOnTheFramesOfAFreshRun) {
+// fresh run shows at those times; the overlay changes only its own rows while
+// it is on, and no frame after it is switched off.
+TEST(Player, SeeksStartPositionsAndTheOverlayKeepTheFramesOfAFreshRun) {
     TempDataFolder folder;
     writeShow(folder);
     Show reference(folder);
@@ -114,10 +109,20 @@ TEST(Player, SeeksAndStartPositionsLandOnTheFramesOfAFreshRun) {
 
     Show player(folder);
     player.run([](Engine& e, size_t shown) {
+        if (shown == 5 || shown == 10) e.onKeyDown(kKeyF1);
         if (shown == 40) e.control().setPosition(1500);   // forward, over the cut and the flash
         if (shown == 43) e.control().setPosition(500);    // back, into the random floor
         if (shown == 47) e.onKeyDown(kKeyEscape);
     });
+    ASSERT_EQ(player.window.shown.size(), 47u);
+    const long band = long(kWidth) * 4 * 40;   // the overlay's rows, at the top
+    for (size_t i = 0; i < 40; ++i) {
+        SCOPED_TRACE(i);
+        const Frame& a = reference.window.shown[i].pixels;
+        const Frame& b = player.window.shown[i].pixels;
+        EXPECT_TRUE(std::equal(a.begin() + band, a.end(), b.begin() + band));
+        EXPECT_EQ(a == b, i < 5 || i >= 10);
+    }
     const std::vector<uint32_t> landed = {1500, 1516, 1533, 500, 516, 533, 550};
     ASSERT_EQ(player.window.shown.size(), 47u);
     for (size_t i = 0; i < landed.size(); ++i) {
@@ -202,57 +207,35 @@ TEST(Player, ReloadTakesTheNewScheduleAndRefusesABrokenEdit) {
     EXPECT_EQ(shown.back().t, shown[7].t) << "and the time, through the reload that works";
 }
 
-// The overlay puts back every piece of GL state it touches, and frames
-// after it is switched off are those of a show that never had it.
-TEST(Player, OverlayLeavesTheGlStateAndLaterFramesAlone) {
-    {
-        HeadlessGl gl(kWidth, kHeight);
-        HLV_REQUIRE_GL(gl);
-        setUnusualGlState();
-        // The pixels must not be textured, nor the unit left off.
-        glActiveTexture(GL_TEXTURE1);
-        glEnable(GL_TEXTURE_2D);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-        glEnable(GL_SCISSOR_TEST);
-        const auto state = [] {   // every value of GlState, then the active unit, the alignment, the scissor test
-            std::vector<float> all;
-            for (const auto& field : GlState::capture().fields) all.insert(all.end(), field.second.begin(), field.second.end());
-            GLint unit = 0, alignment = 0;
-            glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
-            glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-            all.insert(all.end(), {float(unit), float(alignment), float(glIsEnabled(GL_SCISSOR_TEST))});
-            return all;
-        };
-        const std::vector<float> before = state();
-        const Frame plain = backBuffer();
-        HeldFrame held;
-        held.keep(kWidth, kHeight);
-        drawShowOverlay({"00:01.000  60.0 fps", "row 1  CubeFloor  0-1000"}, kWidth, kHeight);
-        EXPECT_FALSE(backBuffer() == plain) << "the overlay drew";
-        EXPECT_EQ(before, state());
-        held.draw();
-        EXPECT_TRUE(backBuffer() == plain) << "the held frame comes back as it was";
-        EXPECT_EQ(before, state());
-    }
-
-    TempDataFolder folder;
-    writeShow(folder);
-    Show plain(folder), toggled(folder);
-    plain.run([](Engine& e, size_t shown) { if (shown == 14) e.onKeyDown(kKeyEscape); });
-    toggled.run([](Engine& e, size_t shown) {
-        if (shown == 5 || shown == 10) e.onKeyDown(kKeyF1);
-        if (shown == 14) e.onKeyDown(kKeyEscape);
-    });
-    HLV_REQUIRE_DEVICE(!plain.window.shown.empty(), "no offscreen GL window");
-    ASSERT_EQ(toggled.window.shown.size(), 14u);
-    const size_t band = size_t(kWidth) * 4 * (kHeight - 40);   // rows below the overlay's band
-    for (size_t i = 0; i < 14; ++i) {
-        SCOPED_TRACE(i);
-        const Frame& a = plain.window.shown[i].pixels;
-        const Frame& b = toggled.window.shown[i].pixels;
-        EXPECT_TRUE(std::equal(a.begin(), a.begin() + long(band), b.begin()));
-        EXPECT_EQ(a == b, i < 5 || i >= 10);
-    }
+// The overlay and the held frame put back every piece of GL state they touch.
+TEST(Player, OverlayAndHeldFrameLeaveTheGlStateAlone) {
+    HeadlessGl gl(kWidth, kHeight);
+    HLV_REQUIRE_GL(gl);
+    setUnusualGlState();
+    // The pixels must not be textured, nor the unit left off.
+    glActiveTexture(GL_TEXTURE1);
+    glEnable(GL_TEXTURE_2D);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+    glEnable(GL_SCISSOR_TEST);
+    const GlState before = GlState::capture();
+    const Frame plain = backBuffer();
+    HeldFrame held;
+    held.keep(kWidth, kHeight);
+    drawShowOverlay({"00:01.000  60.0 fps", "row 1  CubeFloor  0-1000"}, kWidth, kHeight);
+    EXPECT_FALSE(backBuffer() == plain) << "the overlay drew";
+    EXPECT_EQ(GlState::capture().diff(before), "");
+    held.draw();
+    EXPECT_TRUE(backBuffer() == plain) << "the held frame comes back as it was";
+    EXPECT_EQ(GlState::capture().diff(before), "");
+    // A caller's full attribute stack makes the held frame's own push fail;
+    // the unit it found active must still be active after it.
+    GLint depth = 0;
+    glGetIntegerv(GL_MAX_ATTRIB_STACK_DEPTH, &depth);
+    for (GLint i = 0; i < depth; ++i) glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glActiveTexture(GL_TEXTURE2);
+    const GlState full = GlState::capture();
+    held.draw();
+    EXPECT_EQ(GlState::capture().diff(full), "");
 }
 
 // What the overlay says: the time, bar and beat of a module (four rows a

@@ -1,5 +1,6 @@
 // The real program, run from the folder that holds data/ on the offscreen driver: its
-// exit statuses and its one line about content it cannot run from are what scripts rely on.
+// exit statuses, its one line about content it cannot run from and what --check prints
+// are what scripts rely on.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -32,9 +33,12 @@ Outcome runShow(const TempDataFolder& folder, const std::string& args) {
 
 // Content the show cannot run from gets one line naming the file and the problem and
 // status 1; before the window opens that line is all there is (offscreen shows no window).
+// --check lists the problems of the folder named, or of the current one, on stdout and
+// answers 1 when there are any; the default content has none.
 TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     TempDataFolder good, noData, noScript, lowerHeader, emptyScript, pictureScript, noRows, badArchive, badPicture,
-        noPicture;
+        noPicture, defaults;
+    ASSERT_EQ(std::system(("'" HLV_BINARY_DIR "/tools/content/halvoren-content' --out '" + defaults.root() + "'").c_str()), 0);
     for (TempDataFolder* f : {&good, &lowerHeader, &badArchive, &badPicture}) f->writeScript({"FXTIME Flash 0 200"});
     std::filesystem::remove_all(noData.root() + "data");
     noScript.write("other.txt", std::string("INI_01\n"));
@@ -54,9 +58,9 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
     const std::string script = "halvoren: script \"hlv.txt\": ";
     struct Case {
         const TempDataFolder* folder;
-        const char* args;
+        std::string args;
         int status;
-        std::string said;   // looked for in stderr (stdout for --help and --version); alone: all that was said
+        std::string said;   // looked for in stderr (stdout for --check and success); alone: all that was said
         bool alone;
     } const cases[] = {
         {&good, "", 0, "", false},
@@ -77,12 +81,16 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
         {&badArchive, "", 1, "halvoren: data.dat: not a RAR archive (no marker)\n", true},
         {&badPicture, "", 1, "halvoren: picture \"slot1.png\": not decodable (not a PNG file)\n", false},
         {&noPicture, "", 1, "halvoren: picture \"final.png\": not found\n", false},
+        {&defaults, "--check", 0, "", true},
+        {&defaults, "--check '" + noPicture.root() + "'", 1, 
+         "hlv.txt: no MUSIC line: the show would run without sound\n"
+         "hlv.txt:4: effect Final: picture \"final.png\": not found\n", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + (" " + c.said));
         const Outcome o = runShow(*c.folder, c.args);
         EXPECT_EQ(o.status, c.status) << o.errors;
-        const std::string& said = c.args[0] == '-' && c.status == 0 ? o.out : o.errors;
+        const std::string& said = c.status == 0 || c.args.rfind("--check", 0) == 0 ? o.out : o.errors;
         if (c.alone) EXPECT_EQ(said, c.said);
         else EXPECT_NE(said.find(c.said), std::string::npos) << said;
     }

@@ -16,7 +16,9 @@ constexpr std::pair<const char*, GLenum> kFields[] = {
     {"frontFace", GL_FRONT_FACE},        {"boundTexture", GL_TEXTURE_BINDING_2D},
     {"matrixMode", GL_MATRIX_MODE},      {"modelviewDepth", GL_MODELVIEW_STACK_DEPTH},
     {"color", GL_CURRENT_COLOR},         {"projectionDepth", GL_PROJECTION_STACK_DEPTH},
-    {"modelview", GL_MODELVIEW_MATRIX},  {"projection", GL_PROJECTION_MATRIX}};
+    {"modelview", GL_MODELVIEW_MATRIX},  {"projection", GL_PROJECTION_MATRIX},
+    {"activeTexture", GL_ACTIVE_TEXTURE}, {"unpackAlignment", GL_UNPACK_ALIGNMENT},
+    {"scissorTest", GL_SCISSOR_TEST}};
 
 }  // namespace
 

@@ -69,21 +69,16 @@ HeadlessGl::HeadlessGl(int width, int height) {
     ok_ = window_.createWindow("halvoren test", choice_);
 }
 
-std::vector<uint8_t> HeadlessGl::readPixels() const {
-    const size_t row = size_t(choice_.width) * 4;
-    std::vector<uint8_t> bottomUp(row * choice_.height), topDown(bottomUp.size());
+std::vector<uint8_t> HeadlessGl::readPixels() const { return readBackBuffer(choice_.width, choice_.height); }
+
+std::vector<uint8_t> readBackBuffer(int width, int height) {
+    const size_t row = size_t(width) * 4;
+    std::vector<uint8_t> bottomUp(row * height), topDown(bottomUp.size());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, choice_.width, choice_.height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    for (int y = 0; y < choice_.height; ++y)
-        std::copy_n(&bottomUp[(choice_.height - 1 - y) * row], row, &topDown[y * row]);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    for (int y = 0; y < height; ++y) std::copy_n(&bottomUp[(height - 1 - y) * row], row, &topDown[y * row]);
     return topDown;
-}
-
-uint32_t HeadlessGl::pixel(int x, int y) const {
-    const std::vector<uint8_t> frame = readPixels();
-    const uint8_t* p = &frame[(size_t(y) * choice_.width + x) * 4];
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
 }  // namespace hlvtest

@@ -42,6 +42,10 @@ private:
     std::string root_;
 };
 
+// The current context's back buffer, width x height from the lower-left
+// corner, as RGBA bytes, top row first.
+std::vector<uint8_t> readBackBuffer(int width, int height);
+
 // A real window and GL context on the offscreen video driver, current for
 // the object's life.
 class HeadlessGl {
@@ -57,8 +61,6 @@ public:
 
     // The back buffer as RGBA bytes, top row first.
     std::vector<uint8_t> readPixels() const;
-    // One pixel (x from the left, y from the top) as 0xRRGGBBAA.
-    uint32_t pixel(int x, int y) const;
 
 private:
     DisplayChoice choice_;
