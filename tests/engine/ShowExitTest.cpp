@@ -82,7 +82,8 @@ TEST(ShowExit, StatusAndWordsForEveryWayTheProgramEnds) {
         {&badPicture, "", 1, "halvoren: picture \"slot1.png\": not decodable (not a PNG file)\n", false},
         {&noPicture, "", 1, "halvoren: picture \"final.png\": not found\n", false},
         {&defaults, "--check", 0, "", true},
-        {&defaults, "--check '" + noPicture.root() + "'", 1, 
+        {&good, "--check /no/such/folder", 1, "/no/such/folder: no such folder\n", true},
+        {&defaults, "--check '" + noPicture.root() + "'", 1,
          "hlv.txt: no MUSIC line: the show would run without sound\n"
          "hlv.txt:4: effect Final: picture \"final.png\": not found\n", true},
     };
