@@ -169,11 +169,17 @@ TEST(RarArchive, SolidArchiveDecodesEarlierFilesForTheWantedOne) {
 // taken.  The expected bytes come from copying one byte at a time.
 TEST(RarArchive, FarMatchesAfterShortOnesReadTheWholeWindow) {
     std::vector<uint8_t> lengths(374, 0);
-    lengths['a'] = 1, lengths['b'] = 2, lengths[270] = 3, lengths[298 + 8] = lengths[298 + 47] = 1;
+    lengths['a'] = 1;
+    lengths['b'] = 2;
+    lengths[270] = 3;
+    lengths[298 + 8] = lengths[298 + 47] = 1;
     Bits one, two;
     tables(one, false, 0, lengths);
     std::string content;
-    auto literal = [&](Bits& bits, char c) { bits.code(c == 'a' ? "0" : "10"), content += c; };
+    auto literal = [&](Bits& bits, char c) {
+        bits.code(c == 'a' ? "0" : "10");
+        content += c;
+    };
     auto match = [&](Bits& bits, uint32_t dist) {
         bits.code("110");
         dist >= 983041 ? bits.code("1").put(dist - 983041, 16) : bits.code("0").put(dist - 17, 3);
@@ -185,9 +191,10 @@ TEST(RarArchive, FarMatchesAfterShortOnesReadTheWholeWindow) {
         match(one, (1u << 20) - k % 16);
         literal(one, "ab"[k % 2]);
     }
-    literal(one, 'a'), literal(one, 'b');
+    literal(one, 'a');
+    literal(one, 'b');
     const std::string first = content;
-    one.put(0, 8 * 80);
+    for (int i = 0; i < 80; ++i) one.put(0, 8);
     match(two, 1u << 20);
     match(two, 20);
     literal(two, 'b');
