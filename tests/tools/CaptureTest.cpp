@@ -253,7 +253,7 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     // whatever stopped the show (here a missing picture) on stderr.
     std::string said;
     EXPECT_EQ(2, hlvtools::run(kExe + " --fps nope", root / "err.txt", &said));
-    EXPECT_NE(std::string::npos, said.find("usage:")) << said;
+    EXPECT_NE(std::string::npos, said.find("Usage: halvoren-capture")) << said;
     folder.write("hlv.txt", std::string("INI_01\nLOADIMAGE 0 gone.png\nLOADIMAGE 1 gone.png\nFXTIME Flash 0 100\nEND_01\n"));
     EXPECT_EQ(1, hlvtools::run(kExe + " --dir " + folder.root(), root / "err.txt", &said));
     EXPECT_NE(std::string::npos, said.find("\"gone.png\": not found")) << said;

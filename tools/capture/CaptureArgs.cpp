@@ -6,7 +6,7 @@
 #include "engine/Engine.h"
 
 const char* const kCaptureUsage =
-    "usage: halvoren-capture [--dir DIR] [--size WxH] [--fps N|N/D] [--samples N]\n"
+    "Usage: halvoren-capture [--dir DIR] [--size WxH] [--fps N|N/D] [--samples N]\n"
     "                        [--from MS] [--to MS] [--every K] [--segment I/N] [--full-render]\n"
     "                        [--frames OUTDIR] [--video FILE] [--audio FILE.wav] [--report FILE.json]\n"
     "                        [--threads N]\n"
