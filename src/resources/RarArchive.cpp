@@ -216,15 +216,31 @@ void buildPairs(uint32_t* pairs, const HuffTable& t) {
     }
 }
 
+// Left-aligned bits as both readers below take them.
+struct BitWindow {
+    uint64_t bits = 0;    // valid bits left-aligned
+    int32_t  count = 0;   // valid bits in bits, 0..64
+
+    inline uint64_t peek() const { return bits; }
+    inline void skip(uint32_t n) {
+        bits <<= n;
+        count -= int32_t(n);
+    }
+    inline uint32_t get(uint32_t n) {   // n <= 16, after a fill
+        if (n == 0) return 0;
+        const uint32_t v = uint32_t(bits >> (64 - n));
+        skip(n);
+        return v;
+    }
+};
+
 // The bit reader's hot state as plain locals of the fast decoding run, so
 // the compiler keeps it in registers: every store into the window is a
 // char store that may alias any member, which would force each member to
 // be reloaded after every byte.  Refills take whole bytes without bounds
 // checks; the run stops while kFastInputMargin bytes are still buffered.
-struct FastBits {
-    uint64_t       bits;    // valid bits left-aligned
-    int32_t        count;   // valid bits in bits, 0..63
-    const uint8_t* p;       // next byte not yet in bits
+struct FastBits : BitWindow {
+    const uint8_t* p = nullptr;   // next byte not yet in bits
 
     // At least 56 valid bits after this.  The bits that also land below the
     // valid ones are the next byte's own, so OR-ing them in again is harmless.
@@ -234,17 +250,6 @@ struct FastBits {
         bits |= __builtin_bswap64(v) >> count;
         p += uint32_t(63 - count) >> 3;
         count |= 56;
-    }
-    inline uint64_t peek() const { return bits; }
-    inline void skip(uint32_t n) {
-        bits <<= n;
-        count -= int32_t(n);
-    }
-    inline uint32_t get(uint32_t n) {   // n <= 16, after fill()
-        if (n == 0) return 0;
-        const uint32_t v = uint32_t(bits >> (64 - n));
-        skip(n);
-        return v;
     }
 };
 
@@ -287,8 +292,12 @@ inline void copyInRing(uint8_t* ring, uint32_t dst, uint32_t dist, uint32_t leng
 
 // MSB-first bits of one entry's packed data.  Past the data it yields zero
 // bits and counts them, so a truncated entry is told from a complete one.
-class BitReader {
+class BitReader : private BitWindow {
 public:
+    using BitWindow::peek;
+    using BitWindow::skip;
+    using BitWindow::get;
+
     void start(Source* src, uint64_t offset, uint32_t packed, uint8_t* buffer) {
         src_ = src;
         offset_ = offset;
@@ -296,75 +305,66 @@ public:
         own_ = buffer;
         buf_ = buffer;
         pos_ = end_ = 0;
-        bits_ = 0;
-        count_ = 0;
+        bits = 0;
+        count = 0;
         padBits_ = 0;
         readError_ = false;
     }
 
     // At least 32 valid bits after this.
     inline void fill() {
-        if (count_ > 32) return;
+        if (count > 32) return;
         if (end_ - pos_ >= 8) {
             // Eight bytes at once; whole bytes are taken, and the part of
             // the next byte that also lands below the valid bits is that
             // byte's own value, so OR-ing it in again later changes nothing.
             uint64_t v;
             std::memcpy(&v, buf_ + pos_, 8);
-            bits_ |= __builtin_bswap64(v) >> count_;
-            const uint32_t bytes = uint32_t(63 - count_) >> 3;
+            bits |= __builtin_bswap64(v) >> count;
+            const uint32_t bytes = uint32_t(63 - count) >> 3;
             pos_ += bytes;
-            count_ += int32_t(bytes * 8);
+            count += int32_t(bytes * 8);
             return;
         }
         slowFill();
     }
-    inline uint32_t peek16() const { return uint32_t(bits_ >> 48); }
-    inline uint64_t peek() const { return bits_; }
-    inline void skip(uint32_t n) {
-        bits_ <<= n;
-        count_ -= int32_t(n);
-    }
-    inline uint32_t get(uint32_t n) {   // n <= 16, after fill()
-        if (n == 0) return 0;
-        const uint32_t v = uint32_t(bits_ >> (64 - n));
-        skip(n);
-        return v;
-    }
+    inline uint32_t peek16() const { return uint32_t(bits >> 48); }
 
     // Hands the buffered state to a fast run when enough bytes are buffered
     // for it; *stop is the last input position at which a symbol may start.
     bool beginFast(FastBits& f, const uint8_t*& stop) const {
         // A buffer of all 64 bits cannot be topped up by shifting.
-        if (end_ - pos_ < kFastInputMargin || count_ > 63) return false;
-        f = {bits_, count_, buf_ + pos_};
+        if (end_ - pos_ < kFastInputMargin || count > 63) return false;
+        f.bits = bits;
+        f.count = count;
+        f.p = buf_ + pos_;
         stop = buf_ + end_ - kFastInputMargin;
         return true;
     }
     void endFast(const FastBits& f) {
-        bits_ = f.bits;
-        count_ = f.count;
+        bits = f.bits;
+        count = f.count;
         pos_ = uint32_t(f.p - buf_);
     }
 
     // Bits were taken from beyond the end of the data.
-    bool overrun() const { return padBits_ > 0 && padBits_ > uint64_t(count_); }
+    bool overrun() const { return padBits_ > 0 && padBits_ > uint64_t(count); }
     bool readError() const { return readError_; }
     // Packed bytes not yet fully taken, a partly read byte included.
     uint64_t bytesLeft() const {
-        const uint64_t bits = (uint64_t(end_ - pos_) + left_) * 8 + uint64_t(count_);
-        return bits > padBits_ ? (bits - padBits_ + 7) / 8 : 0;
+        const uint64_t total = (uint64_t(end_ - pos_) + left_) * 8 + uint64_t(count);
+        return total > padBits_ ? (total - padBits_ + 7) / 8 : 0;
     }
 
 private:
     __attribute__((noinline)) void slowFill() {
-        while (count_ <= 56) {
+        while (count <= 56) {
             if (pos_ == end_) refill();
             uint64_t byte = 0;
             if (pos_ < end_) byte = buf_[pos_++];
             else padBits_ += 8;
-            bits_ |= byte << (56 - count_);
-            count_ += 8;
+            bits |= byte << (56 - count);
+            count += 8;
         }
     }
     void refill() {
@@ -391,8 +391,6 @@ private:
     uint8_t*       own_ = nullptr;  // kInputChunk bytes, owned by the decoder
     const uint8_t* buf_ = nullptr;  // own_, or the archive's bytes when in memory
     uint32_t pos_ = 0, end_ = 0;
-    uint64_t bits_ = 0;      // valid bits left-aligned
-    int32_t  count_ = 0;     // valid bits in bits_
     uint64_t padBits_ = 0;   // zero bits fed past the data
     bool     readError_ = false;
 };
@@ -595,14 +593,15 @@ struct Decoder {
         return (*sink)(bytes, n) || fail(kSinkRefused);
     }
 
-    inline bool copyMatch(uint32_t dist, uint32_t length) {
-        if (dist == 0 || dist > written) return fail("a match reaches before the start of the data");
+    // A match copied to ring position pos, which moves past it; `before`
+    // bytes of the stream precede it, so a distance past them is a fault.
+    inline bool copyMatch(uint32_t& pos, uint64_t before, uint32_t dist, uint32_t length) {
+        if (dist == 0 || dist > before) return fail("a match reaches before the start of the data");
         lastDist = dist;
         lastLength = length;
         recent[recentIndex++ & 3] = dist;
-        copyInRing(window, writePos, dist, length);
-        writePos = (writePos + length) & kRingMask;
-        written += length;
+        copyInRing(window, pos, dist, length);
+        pos = (pos + length) & kRingMask;
         return true;
     }
 
@@ -708,15 +707,10 @@ struct Decoder {
                 recent[recentIndex++ & 3] = dist;
                 continue;
             }
-            if (dist == 0 || dist > written + uint64_t(budget - left)) {
-                ok = fail("a match reaches before the start of the data");
+            if (!copyMatch(pos, written + uint64_t(budget - left), dist, length)) {
+                ok = false;
                 break;
             }
-            lastDist = dist;
-            lastLength = length;
-            recent[recentIndex++ & 3] = dist;
-            copyInRing(win, pos, dist, length);
-            pos = (pos + length) & kRingMask;
             left -= length;
         }
         const int64_t done = budget - left;
@@ -774,7 +768,8 @@ struct Decoder {
             if (sym >= kMainSymbols) return fail("the main code table is empty");
             uint32_t dist, length;
             if (!matchOf(in, sym, dist, length)) return false;
-            if (length > 0 && !copyMatch(dist, length)) return false;
+            if (length > 0 && !copyMatch(writePos, written, dist, length)) return false;
+            written += length;
             if (length == 0) recent[recentIndex++ & 3] = dist;
             toProduce -= length;
         }
