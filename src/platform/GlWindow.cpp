@@ -1,6 +1,5 @@
 #include "platform/GlWindow.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -142,9 +141,7 @@ bool GlWindow::createContext(const DisplayChoice& choice) {
     // tearing and no busy GPU; motion comes from the clock either way.
     if (SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(1);
     vsync_ = SDL_GL_GetSwapInterval() != 0 && std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") != 0;
-    SDL_DisplayMode mode;
-    if (SDL_GetCurrentDisplayMode(std::max(SDL_GetWindowDisplayIndex(window_), 0), &mode) == 0 && mode.refresh_rate > 0)
-        refreshMs_ = 1000.0 / mode.refresh_rate;
+    refreshMs_ = 1000.0 / (choice.refreshRate > 0 ? choice.refreshRate : 60);
     lastPresent_ = 0;
     glViewport(0, 0, choice.width, choice.height);
     glEnable(GL_MULTISAMPLE);

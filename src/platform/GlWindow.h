@@ -44,7 +44,7 @@ private:
     bool          videoStarted_ = false;      // holds one reference on SDL's video subsystem
     bool          glewReady_ = false;
     bool          vsync_ = false;             // the swap waits for the display
-    double        refreshMs_ = 1000.0 / 60;   // the display's refresh interval, ms
+    double        refreshMs_ = 1000.0 / 60;   // the chosen mode's refresh interval, ms
     Uint64        lastPresent_ = 0;           // SDL performance counter at the last swap; 0: none yet
     int           multisampleFormats_[4] = {};   // for 2, 4, 8, 16 samples: what the driver gave, 0 = none
 };
