@@ -82,21 +82,24 @@ void expectBothReadersAgree(const std::vector<pack::PackFile>& files, const Byte
     }
 }
 
-const uint8_t* findHeader(const Bytes& archive, std::string name) {
-    for (char& c : name) c = c == '/' ? '\\' : c;
-    for (size_t at = 20; at + 32 <= archive.size();) {
+// Whether every header from the main one to the end header carries its own
+// CRC: neither unar nor the show's reader looks, other RAR readers do.
+bool headerCrcsHold(const Bytes& archive) {
+    for (size_t at = 7; at + 7 <= archive.size();) {
         const uint8_t* h = &archive[at];
-        const uint32_t packed = h[7] | h[8] << 8 | h[9] << 16 | uint32_t(h[10]) << 24;
-        if (h[2] == 0x74 && std::string(reinterpret_cast<const char*>(h + 32), h[26] | h[27] << 8) == name) return h;
-        at += uint32_t(h[5] | h[6] << 8) + ((h[4] & 0x80) ? packed : 0);
+        const uint32_t size = h[5] | h[6] << 8;
+        if (size < 7 || at + size > archive.size() || (crc32(0, h + 2, size - 2) & 0xFFFF) != uint32_t(h[0] | h[1] << 8))
+            return false;
+        if (h[2] == 0x7B) return at + size == archive.size();
+        at += size + (h[2] == 0x74 ? h[7] | h[8] << 8 | h[9] << 16 | uint32_t(h[10]) << 24 : 0);
     }
-    return nullptr;
+    return false;
 }
 
 }  // namespace
 
-// Plain, solid and stored: every entry comes back and its header carries its
-// checksums.
+// Plain, solid and stored: every entry comes back and every header carries
+// its checksum.
 TEST(Pack, EveryKindOfFileComesBackThroughUnarAndTheShowsReader) {
     const Bytes shared = text(60000, 5);
     Bytes big = noise(300000, 3);   // > 1 MiB: the same block again 1.1 MiB on cannot be reached
@@ -127,23 +130,9 @@ TEST(Pack, EveryKindOfFileComesBackThroughUnarAndTheShowsReader) {
             if (e.name == "texts\\hlv.txt" && !options.store) { EXPECT_LT(e.packedSize, e.size / 3); }
             if ((e.name == "zz\\b.txt" || e.name == "zz\\c.txt") && options.solid) { EXPECT_LT(e.packedSize, 200u) << e.name; }
         }
-
-        ASSERT_GT(archive.size(), 20u);
-        EXPECT_EQ((archive[10] & 0x08) != 0, options.solid) << "main header's solid flag";
-        auto headerCrcOk = [](const uint8_t* h) { return (crc32(0, h + 2, uInt(h[5] | h[6] << 8) - 2) & 0xFFFF) == uint32_t(h[0] | h[1] << 8); };
-        EXPECT_TRUE(headerCrcOk(&archive[7])) << "main header";
-        bool compressedSeen = false;
-        for (const pack::PackFile& f : files) {
-            SCOPED_TRACE(f.name);
-            const uint8_t* h = findHeader(archive, f.name);
-            ASSERT_NE(h, nullptr);
-            EXPECT_TRUE(headerCrcOk(h));
-            // In a solid archive every compressed entry after the first continues the stream.
-            const bool compressed = h[25] != 0x30;
-            EXPECT_EQ((h[3] & 0x10) != 0, options.solid && compressed && compressedSeen);
-            compressedSeen |= compressed;
-        }
-        EXPECT_TRUE(archive[archive.size() - 5] == 0x7B && headerCrcOk(&archive[archive.size() - 7])) << "end header";
+        // unar checks which entries continue a solid stream, not the main header's flag.
+        EXPECT_EQ((archive.at(10) & 0x08) != 0, options.solid) << "main header's solid flag";
+        EXPECT_TRUE(headerCrcsHold(archive));
     }
 }
 
@@ -176,7 +165,7 @@ TEST(Pack, AudioModeWithOneToFourChannelsAndTableChanges) {
     EXPECT_LT(report[0].packedSize, lzOnly[0].packedSize);
 }
 
-// The tool's archive of a show folder: listed, extracted by any spelling of
+// The tool's archive of a show folder: extracted by any spelling of
 // a name, and played by a folder that holds nothing else as the folder did.
 TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     hlvtest::TempDataFolder loose, packed;
@@ -193,7 +182,6 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
         return hlvtools::run("(" + tool + " " + args + " >/dev/null)", packed.root() + "stderr.txt", &said);
     };
     ASSERT_EQ(run("create " + archive + " " + loose.root() + "data --solid"), 0) << said;
-    EXPECT_EQ(run("list " + archive), 0) << said;
     ASSERT_EQ(run("extract " + archive + " VELM\\\\canon.raw " + out), 0) << said;
     EXPECT_TRUE(readFile(out) == height);
     // Work it cannot do ends with 1 and names the problem; a command it does
@@ -201,8 +189,7 @@ TEST(Pack, ToolPacksAFolderThatThenPlaysTheSameFrames) {
     const std::tuple<std::string, int, std::vector<std::string>> refusals[] = {
         {"extract " + archive + " velm/missing.raw " + out, 1, {"velm/missing.raw", "no such file"}},
         {"create " + archive + " " + loose.root() + "no-such-folder", 1, {"no-such-folder", "not a folder"}},
-        {"create " + archive + " " + loose.root() + "data --fast", 2, {"Usage: halvoren-pack create"}},
-        {"unpack " + archive, 2, {"Usage:"}}};
+        {"create " + archive + " " + loose.root() + "data --fast", 2, {"Usage: halvoren-pack create"}}};
     for (const auto& [args, status, words] : refusals) {
         EXPECT_EQ(run(args), status) << args << ": " << said;
         for (const std::string& word : words) EXPECT_NE(said.find(word), std::string::npos) << args << ": " << said;
