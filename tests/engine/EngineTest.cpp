@@ -109,38 +109,6 @@ TEST_F(EngineTest, ScheduleTraces) {
     }
 }
 
-// Fast-forwarded frames make the calls drawn frames make, at the times
-// given, but reach the screen nowhere: one pixel of viewport and scissor, no
-// present; the next drawn frame has the window's full size back.
-TEST_F(EngineTest, FastForwardedFramesMakeTheSameCallsPresentNothingAndLeaveTheFullSizeBehind) {
-    HLV_REQUIRE_GL(gl);
-    demo.display = gl.choice();
-    const std::vector<std::string> show = {"FXTIME A 0 5000", "FXTIME B 4000 6000"};
-    runShow(show, {4500, 4600, 5000, 6000});
-    const Log drawn = gLog;
-    const int presents = script.frames;
-
-    std::vector<GLint> during(4), after;
-    script.events = [&](Engine& e, int) {
-        if (!e.cursor() || e.previousTime) return;   // once, before the first show frame
-        e.fastForwardFrame(4500);
-        e.fastForwardFrame(4600);
-        glGetIntegerv(GL_VIEWPORT, during.data());
-        during.push_back(glIsEnabled(GL_SCISSOR_TEST));
-    };
-    script.onPresent = [&] {
-        if (!engine->cursor()) return;
-        GLint v[4];
-        glGetIntegerv(GL_VIEWPORT, v);
-        after.insert(after.end(), {v[2], v[3], glIsEnabled(GL_SCISSOR_TEST)});
-    };
-    runShow(show, {5000, 6000});
-    EXPECT_EQ(drawn, gLog);
-    EXPECT_EQ(presents - 2, script.frames);
-    EXPECT_EQ((std::vector<GLint>{0, 0, 1, 1, GL_TRUE}), during);
-    EXPECT_EQ((std::vector<GLint>{gl.width(), gl.height(), GL_FALSE, gl.width(), gl.height(), GL_FALSE}), after);
-}
-
 // Loading frames no one would see are neither drawn nor presented, yet each
 // init finds the GL state, and the show's first frame the picture too, of a
 // loading whose every frame was drawn.
