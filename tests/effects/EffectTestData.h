@@ -75,14 +75,6 @@ inline void showFrame(IEffect& effect, uint32_t time_ms, uint32_t delta_ms) {
     effect.render(time_ms, delta_ms);
 }
 
-// Releases, shows a frame with nothing left to draw from, releases again:
-// neither the frame nor the second release may touch what the first gave back.
-inline void releaseAroundAFrame(IEffect& effect, uint32_t time_ms) {
-    effect.release();
-    showFrame(effect, time_ms, 100);
-    effect.release();
-}
-
 // Pixels that are not the given 0xRRGGBBAA colour (alpha ignored).
 inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     size_t n = 0;
@@ -102,10 +94,12 @@ inline void expectScene(const std::vector<Frame>& frames, double least, double m
 }
 
 // Plays a fresh FX twice, each time in a fresh context and data folder
-// (filled by writeData): started once and shown at each music time in turn
-// with the time since the previous as delta.  Expects every frame to leave
-// the model-view matrix and its stack as it found them, and the same frames
-// both times; returns the first run's.  Leaves no GL context current.
+// (filled by writeData): initialised twice (the second init gives the first
+// one's buffers back), started once and shown at each music time in turn
+// with the time since the previous as delta.
+// Expects every frame to leave the model-view matrix and its stack as it
+// found them, and the same frames both times; returns the first run's.
+// Leaves no GL context current.
 template <class FX>
 std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
                              int width = 160, int height = 120) {
@@ -115,6 +109,7 @@ std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std
         EffectWorld world(gl.choice());
         writeData(world.folder);
         FX fx(world.demo);
+        fx.init();
         fx.init();
         fx.start();
         for (size_t n = 0; n < times.size(); ++n) {

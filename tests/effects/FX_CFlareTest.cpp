@@ -30,12 +30,6 @@ TEST(CFlareField, SamplesThreeBallsByInverseSquareAndSaturatesOnAGridPoint) {
 
 using CFlareGl = EffectGl<writeCFlareData>;
 TEST_F(CFlareGl, TheFlaresAddOntoTheBackgroundAndMoveTheSameWayTwice) {
-    FX_CFlare fx(world.demo);
-    fx.init();
-    fx.start();
-    showFrame(fx, 1000, 40);
-    releaseAroundAFrame(fx, 1100);   // no field left to fill
-
     // Flares add onto the background beyond the red strip along the top.
     const auto frames = playTwice<FX_CFlare>(writeCFlareData, {0, 700, 1500, 3000});
     expectScene(frames, 1.0 / 8 + 1.0 / 40);

