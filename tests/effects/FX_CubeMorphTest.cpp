@@ -15,8 +15,6 @@ static void writeCubeMorphData(const TempDataFolder& folder) { writeLayerSet(fol
 TEST(CubeMorphShape, CornersArePulledTowardsTheCentreOfAClosedCubeOfClockwiseTriangles) {
     // Exactly on A: 1 / r is infinite and the corner lands on the centre, not on NaN.
     expectVec(morphCorner({1, 1, 1}, {{1, 1, 1}, {0, 0, 0.5f}}), {0, 0, 0});
-    // A far away does nothing; B 2 away pulls to 1.25 / 2.
-    expectVec(morphCorner({1, 1, 1}, {{-1, -1, -1}, {1, 1, -1}}), {0.625f, 0.625f, 0.625f});
 
     using Key = std::tuple<float, float, float>;
     auto key = [](Vec3 p) { return Key{p.x, p.y, p.z}; };

@@ -35,27 +35,7 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
     }
 }
 
-TEST(MetaballsSurface, LoneInsidePointsTheMeshCapacityAndFiveBallsAtTheStartOfTheirPaths) {
-    // The grid's first point is corner 3 of one cell: crossings 0.12 of the way from the outside corner,
-    // edge 2, then 11, then 3 (counter-clockwise from outside).  A point deep inside touches eight cells.
-    std::vector<float> values(kGridPoints, 0.0f);
-    std::vector<uint8_t> inside(kGridPoints, 0);
-    for (int n : {0, (11 * kGridSize + 9) * kGridSize + 7}) values[size_t(n)] = inside[size_t(n)] = 1;
-    const MetaballGrid lone = {values.data(), inside.data(), {}, {}, {}, {}, {}};
-    constexpr float kMarker = -12345.0f;
-    std::vector<float> out, normals;
-    auto extract = [&](uint32_t capacity) {
-        out.assign(kMeshCapacity * 9, kMarker), normals = out;
-        MetaballMesh mesh{out.data(), normals.data(), 0, capacity};
-        extractSurface(lone, mesh);
-        return mesh.vertexCount;
-    };
-    ASSERT_EQ(extract(kMeshCapacity), 27u);
-    EXPECT_LT(maxDiff({out.begin(), out.begin() + 9}, {0.88f, 0, 0, 0, 0.88f, 0, 0, 0, 0.88f}), 1e-6f);
-    // Room for five of the nine triangles: it stops there and writes no further.
-    EXPECT_EQ(extract(5), 15u);
-    for (size_t i = 15 * 3; i < out.size(); ++i) ASSERT_EQ(out[i], kMarker) << "written past the capacity at " << i;
-
+TEST(MetaballsSurface, FiveBallsAtTheStartOfTheirPathsAndAMeshThatStopsAtItsCapacity) {
     MetaballGrid* grid = allocGrid();
     MetaballMesh* mesh = allocMesh(kMeshCapacity);
     float squares[kGridSize];
@@ -72,6 +52,14 @@ TEST(MetaballsSurface, LoneInsidePointsTheMeshCapacityAndFiveBallsAtTheStartOfTh
     }
     // Normals lean towards the balls: at the top of the topmost ball it points down.
     EXPECT_LT(mesh->normals[top * 3 + 1], -0.5f);
+
+    // Room for five triangles: it stops there and writes no further.
+    constexpr float kMarker = -12345.0f;
+    std::vector<float> out(100, kMarker), normals(out);
+    MetaballMesh small{out.data(), normals.data(), 0, 5};
+    buildSurface(*grid, small, squares, 0.0f);
+    EXPECT_EQ(15u, small.vertexCount);
+    for (size_t i = 15 * 3; i < out.size(); ++i) ASSERT_TRUE(out[i] == kMarker && normals[i] == kMarker) << "written past at " << i;
     freeGrid(grid);
     freeMesh(mesh);
 }
