@@ -22,20 +22,11 @@ namespace hlvtest {
 using Frame = std::vector<uint8_t>;   // RGBA, top row first
 constexpr uint32_t kLayerBackground = 0x101830FFu;   // writeLayerSet's background, 0xRRGGBBAA
 
-// A 32 x 32 RGB gradient with a checker, so texture coordinates show in a frame.
-inline void writePatternPicture(const TempDataFolder& folder, const std::string& name) {
-    std::vector<uint8_t> pixels;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            pixels.insert(pixels.end(), {uint8_t(x * 8), uint8_t(y * 8), uint8_t((x / 8 + y / 8) % 2 ? 60 : 200)});
-    folder.writePicture(name, 32, 32, 3, pixels);
-}
-
 // Layer set n: a dark blue (0x101830) background, a mask that keeps the scene
 // except a black strip along the top eighth, and a foreground filling that
-// strip in red; with the pattern picture as the effect's texture if named.
+// strip in red; with a light orange picture as the effect's texture if named.
 inline void writeLayerSet(const TempDataFolder& folder, int n, const std::string& texture = "") {
-    if (!texture.empty()) writePatternPicture(folder, texture);
+    if (!texture.empty()) folder.writeSolidPicture(texture, 8, 8, 3, 0xE0A070FFu);
     constexpr int kW = 16, kH = 16, kStrip = 2;
     const std::string prefix = "layers/" + std::to_string(n);
     folder.writeSolidPicture(prefix + "_fondo.png", kW, kH, 3, kLayerBackground);
@@ -75,14 +66,6 @@ inline void showFrame(IEffect& effect, uint32_t time_ms, uint32_t delta_ms) {
     effect.render(time_ms, delta_ms);
 }
 
-// Releases, shows a frame with nothing left to draw from, releases again:
-// neither the frame nor the second release may touch what the first gave back.
-inline void releaseAroundAFrame(IEffect& effect, uint32_t time_ms) {
-    effect.release();
-    showFrame(effect, time_ms, 100);
-    effect.release();
-}
-
 // Pixels that are not the given 0xRRGGBBAA colour (alpha ignored).
 inline size_t pixelsOtherThan(const Frame& rgba, uint32_t colour) {
     size_t n = 0;
@@ -102,10 +85,12 @@ inline void expectScene(const std::vector<Frame>& frames, double least, double m
 }
 
 // Plays a fresh FX twice, each time in a fresh context and data folder
-// (filled by writeData): started once and shown at each music time in turn
-// with the time since the previous as delta.  Expects every frame to leave
-// the model-view matrix and its stack as it found them, and the same frames
-// both times; returns the first run's.  Leaves no GL context current.
+// (filled by writeData): initialised twice (the second init gives the first
+// one's buffers back), started once and shown at each music time in turn
+// with the time since the previous as delta.
+// Expects every frame to leave the model-view matrix and its stack as it
+// found them, and the same frames both times; returns the first run's.
+// Leaves no GL context current.
 template <class FX>
 std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std::vector<uint32_t>& times,
                              int width = 160, int height = 120) {
@@ -115,6 +100,7 @@ std::vector<Frame> playTwice(void (*writeData)(const TempDataFolder&), const std
         EffectWorld world(gl.choice());
         writeData(world.folder);
         FX fx(world.demo);
+        fx.init();
         fx.init();
         fx.start();
         for (size_t n = 0; n < times.size(); ++n) {

@@ -38,9 +38,7 @@ TEST(FX_CreditsGl, ThreePagesFacingTheViewerAndNothingFromBehind) {
     EffectWorld world{gl.choice()};
     FX_Credits c(world.demo);
     c.init();
-    glEnable(GL_LIGHTING);
     c.start();
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING)) << "left as the effect before set it";
     glDisable(GL_LIGHTING);   // left by an unlit effect before it
 
     // 10 frames a second; the card faces the viewer near 14.1, 22.4, 30.7

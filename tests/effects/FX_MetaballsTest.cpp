@@ -35,27 +35,7 @@ TEST(MetaballsTables, EdgeMasksAndTriangleRowsMatchTheCornerSigns) {
     }
 }
 
-TEST(MetaballsSurface, LoneInsidePointsTheMeshCapacityAndFiveBallsAtTheStartOfTheirPaths) {
-    // The grid's first point is corner 3 of one cell: crossings 0.12 of the way from the outside corner,
-    // edge 2, then 11, then 3 (counter-clockwise from outside).  A point deep inside touches eight cells.
-    std::vector<float> values(kGridPoints, 0.0f);
-    std::vector<uint8_t> inside(kGridPoints, 0);
-    for (int n : {0, (11 * kGridSize + 9) * kGridSize + 7}) values[size_t(n)] = inside[size_t(n)] = 1;
-    const MetaballGrid lone = {values.data(), inside.data(), {}, {}, {}, {}, {}};
-    constexpr float kMarker = -12345.0f;
-    std::vector<float> out, normals;
-    auto extract = [&](uint32_t capacity) {
-        out.assign(kMeshCapacity * 9, kMarker), normals = out;
-        MetaballMesh mesh{out.data(), normals.data(), 0, capacity};
-        extractSurface(lone, mesh);
-        return mesh.vertexCount;
-    };
-    ASSERT_EQ(extract(kMeshCapacity), 27u);
-    EXPECT_LT(maxDiff({out.begin(), out.begin() + 9}, {0.88f, 0, 0, 0, 0.88f, 0, 0, 0, 0.88f}), 1e-6f);
-    // Room for five of the nine triangles: it stops there and writes no further.
-    EXPECT_EQ(extract(5), 15u);
-    for (size_t i = 15 * 3; i < out.size(); ++i) ASSERT_EQ(out[i], kMarker) << "written past the capacity at " << i;
-
+TEST(MetaballsSurface, FiveBallsAtTheStartOfTheirPathsAndAMeshThatStopsAtItsCapacity) {
     MetaballGrid* grid = allocGrid();
     MetaballMesh* mesh = allocMesh(kMeshCapacity);
     float squares[kGridSize];
@@ -72,37 +52,20 @@ TEST(MetaballsSurface, LoneInsidePointsTheMeshCapacityAndFiveBallsAtTheStartOfTh
     }
     // Normals lean towards the balls: at the top of the topmost ball it points down.
     EXPECT_LT(mesh->normals[top * 3 + 1], -0.5f);
+
+    // Room for five triangles: it stops there and writes no further.
+    constexpr float kMarker = -12345.0f;
+    std::vector<float> out(100, kMarker), normals(out);
+    MetaballMesh small{out.data(), normals.data(), 0, 5};
+    buildSurface(*grid, small, squares, 0.0f);
+    EXPECT_EQ(15u, small.vertexCount);
+    for (size_t i = 15 * 3; i < out.size(); ++i) ASSERT_TRUE(out[i] == kMarker && normals[i] == kMarker) << "written past at " << i;
     freeGrid(grid);
     freeMesh(mesh);
 }
 
-TEST(MetaballsMotion, SpinRhythmAndBallClock) {
-    DemoContext demo;
-    FX_Metaballs fx(demo);
-    // A spin (500 ms rest, 200 ms on) steps 6 degrees, more than 10 ms apart.
-    for (uint32_t t : {500u, 501u, 511u, 512u, 562u, 701u, 702u, 1000u}) fx.advance(t, 1);
-    EXPECT_EQ(18.0f, fx.spinAngle());
-    // The turn follows the music time; the balls only the frame time.
-    const float before = fx.motionTime();
-    fx.advance(5000, 0);
-    EXPECT_TRUE(fx.motionTime() == before && demo.angles.angleY == 1000.0f);
-    fx.advance(6000, 1000);
-    EXPECT_TRUE(std::fabs(fx.motionTime() - before - 3.6f) < 1e-4f && demo.angles.angleY == 1200.0f && demo.angles.angleX == 0.0f);
-}
-
 using MetaballsGl = EffectGl<writeMetaballsData>;
-TEST_F(MetaballsGl, StartKeepsWhatItDoesNotSetAndTheBlobsMoveInFrontOfTheBackground) {
-    FX_Metaballs fx(world.demo);
-    fx.init();
-    fx.init();   // keeps its buffers rather than leaking them
-    glEnable(GL_FOG);
-    glBlendFunc(GL_ONE, GL_ONE);
-    fx.start();
-    EXPECT_TRUE(glIsEnabled(GL_FOG) && glInt(GL_BLEND_SRC) == GL_ONE);
-    // The light placed in the world at (0, -32, -32), after the view.
-    EXPECT_LT(maxDiff(lightFloats(GL_LIGHT0, GL_POSITION), viewed(0, -32, -32)), 1e-3f);
-    releaseAroundAFrame(fx, 1000);
-
+TEST_F(MetaballsGl, TheBlobsMoveInFrontOfTheBackground) {
     // More than the red strip along the top (an eighth), not all.
     const auto frames = playTwice<FX_Metaballs>(writeMetaballsData, {0, 700, 2500, 9000});
     expectScene(frames, 1.0 / 8 + 1.0 / 20, 0.75);
