@@ -85,23 +85,13 @@ TEST(DecodeImageTest, EveryLayoutComesOutTopRowFirstAsRgbOrRgba) {
     }
 }
 
+// A PNG chunk claiming bytes past the end, and JPEG frames behind stray bytes
+// or markers without a length, are kept fuzz inputs: their replay catches the
+// hang or the gigabytes they once cost.
 TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
     // Cut inside the data chunk: libpng fed from memory once spun for ever on this.
     Bytes cut = png(kWide, kHigh, 3, kPicture);
     cut.resize(cut.size() - 20);
-    // A text chunk claiming more bytes than the file has: libpng, fed from
-    // memory, would read stale buffers for ever (this test then hangs).
-    Bytes lying = png(kWide, kHigh, 3, kPicture);
-    const Bytes text = {0, 0, 0x03, 0xE8, 't', 'E', 'X', 't', 'h', 'i'};
-    lying.insert(lying.begin() + 33, text.begin(), text.end());   // after the signature and IHDR
-    // Headers that ask for more memory than any picture of the show needs.
-    // libjpeg skips stray bytes between segments, so the size check must too.
-    const Bytes stray = {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', '[', '[', '[', 0xFF, 0xC0, 0, 17, 8,
-                         0x2E, 0x70, 0x6E, 0x67, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
-    // Markers without a length (TEM, RST0, a stuffed FF 00) before the frame:
-    // read as lengths, they once hid a 189-megapixel frame from the check.
-    Bytes unsized = {0xFF, 0xD8, 0xFF, 0x01, 0xFF, 0xD0, 0xFF, 0x00};
-    unsized.insert(unsized.end(), stray.begin() + 11, stray.end());
     const std::string words = "this is not a picture at all, just words";
     Bytes cutTga = tgaOf(kWide, kHigh, kPicture, false, false), huge = cutTga;
     cutTga.pop_back();
@@ -111,13 +101,10 @@ TEST(DecodeImageTest, MissingOrUndecodablePictureIsFatalAndNamed) {
         {"garbage.png", Bytes(words.begin(), words.end()), "not decodable"},
         {"empty.png", {}, "not decodable"},
         {"cut.png", cut, "not decodable"},
-        {"lying-chunk.png", lying, "not decodable"},
         {"cut.tga", cutTga, "not decodable"},
         {"png-inside.dat", png(kWide, kHigh, 3, kPicture), "not decodable"},   // no known extension: TGA
         {"huge.tga", huge, "too large (65535 x 65535"},
-        {"wide.png", png(100000, 1, 3, Bytes(300000)), "too large (100000 x 1"},
-        {"stray.jpg", stray, "too large (28263 x 11888"},
-        {"unsized-markers.jpg", unsized, "too large (28263 x 11888"}};
+        {"wide.png", png(100000, 1, 3, Bytes(300000)), "too large (100000 x 1"}};
     TempDataFolder folder;
     DataFileService files(folder.root());
     for (const auto& [name, bytes, why] : cases) {
