@@ -1,13 +1,8 @@
 #include "resources/TextRaster.h"
 
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "TestSupport.h"
-#include "engine/DemoTypes.h"
 
 namespace {
 
@@ -77,19 +72,6 @@ TEST_F(RenderText, GreyTextBottomUpInsideItsCellAndClipped) {
                  renderText(0, 0, 40, "H", "ARIAL", buf.data(), 0, kH) ||
                  renderText(0, 0, 40, "H", "ARIAL", nullptr, kW, kH));
     EXPECT_EQ(before, buf);
-}
-
-TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
-    // fontconfig with no font directory finds nothing at all.
-    hlvtest::TempDataFolder folder;
-    const std::string conf = "<fontconfig><cachedir>" + folder.root() + "cache</cachedir></fontconfig>\n";
-    folder.writeRoot("fonts.conf", Pixels(conf.begin(), conf.end()));
-    const std::string saved = std::getenv("FONTCONFIG_FILE") ? std::getenv("FONTCONFIG_FILE") : "";
-    setenv("FONTCONFIG_FILE", (folder.root() + "fonts.conf").c_str(), 1);
-    std::string error = "(no error)";
-    try { renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH); } catch (const FatalError& e) { error = e.what(); }
-    EXPECT_NE(std::string::npos, error.find("Nowhere Sans")) << error;
-    saved.empty() ? unsetenv("FONTCONFIG_FILE") : setenv("FONTCONFIG_FILE", saved.c_str(), 1);
 }
 
 }  // namespace
