@@ -74,17 +74,7 @@ Got get(const Bytes& arc, const char* name) {
     return g;
 }
 
-// A file read from the archive on disk, or its error in brackets.
-std::string fromDisk(const std::string& path, const char* name) {
-    uint8_t* out = nullptr;
-    uint32_t size = 0;
-    std::string bytes = rarGetFile(&out, &size, name, path.c_str(), nullptr)
-                            ? std::string(reinterpret_cast<char*>(out), size) : "(" + std::string(rarLastError()) + ")";
-    std::free(out);
-    return bytes;
-}
-
-// The same, streamed to a sink: in order and whole, or the error.
+// A file streamed from the archive on disk to a sink, or its error in brackets.
 std::string streamed(const std::string& path, const char* name) {
     std::string bytes;
     uint32_t size = 0;
@@ -239,17 +229,16 @@ TEST(RarArchive, DamagedArchivesFailCleanly) {
     }
 }
 
-// Streamed to a sink, a file arrives as the block would, or the call fails
-// just as the block would: the CRC is checked over what was handed on.
-TEST(RarArchive, StreamedFileMatchesTheBlock) {
+// Streamed, a file whose bytes fail their CRC fails as the block would (the
+// check runs over what was handed on), and an output that stops taking bytes
+// stops the extraction and says so.  PackTest's extract streams good files.
+TEST(RarArchive, StreamedFileFailsAsTheBlockWould) {
     std::vector<Entry> files = solidFiles(0x10);
-    files.insert(files.begin(), {stored("plain.txt", "stored bytes"), kBadCrc});
+    files.insert(files.begin(), kBadCrc);
     TempDataFolder folder;
     const std::string path = folder.root() + "data.dat";
     folder.writeRoot("data.dat", archive(files, true));
-    for (const char* name : {"plain.txt", "crc.bin", "three", "missing"})
-        EXPECT_EQ(streamed(path, name), fromDisk(path, name)) << name;
-    // An output that stops taking bytes stops the extraction, and says so.
+    EXPECT_NE(streamed(path, "crc.bin").find("\"crc.bin\": CRC"), std::string::npos) << streamed(path, "crc.bin");
     uint32_t size = 0;
     EXPECT_EQ(rarExtractFile("three", path.c_str(), [](const uint8_t*, size_t) { return false; }, &size), 0);
     EXPECT_NE(std::string(rarLastError()).find("three\": the output"), std::string::npos) << rarLastError();
