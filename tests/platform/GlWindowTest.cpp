@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <string>
 #include <tuple>
 #include <vector>
 
