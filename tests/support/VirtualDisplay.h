@@ -30,7 +30,7 @@ public:
     const std::string& why() const { return why_; }
 
 private:
-    pid_t       pid_ = -1;   // the server, stopped with the object
+    pid_t       pid_ = -1;   // the server (or the failed start), stopped with the object
     std::string name_;
     std::string why_;
 };
