@@ -227,6 +227,15 @@ TEST(Capture, AFailureEndsTheCaptureNamingTheFileAndTheProgramExitsWithTheMessag
     EXPECT_NE(0, noEncoder.status);
     EXPECT_NE(std::string::npos, noEncoder.error.find(options.videoPath)) << noEncoder.error;
 
+    // A span past the end of a script that ends sooner than the show's clock
+    // writes nothing, so it must not end as a success.
+    folder.writeScript({"FXTIME Flash 0 1000"});
+    options.videoPath.clear();
+    options.from = 1500;
+    const CaptureResult late = runCapture(options);
+    EXPECT_EQ(2, late.status);
+    EXPECT_NE(std::string::npos, late.error.find("before the span starting at 1500 ms")) << late.error;
+
     // The program: the status and message of whatever stopped the show (here
     // a missing picture) on stderr.
     std::string said;
