@@ -78,10 +78,6 @@ public:
     // Fills the field from the current balls (needs init's buffer).
     void updateField();
 
-    float phase() const { return phase_; }
-    const cflare::Balls& balls() const { return balls_; }
-    const float* field() const { return field_; }
-    const Rhythm& rhythm() const { return rhythm_; }
     uint32_t texture() const { return texture_; }
 
 private:

@@ -60,7 +60,6 @@ public:
     }
 
     float height(int box) const { return heights_[box]; }
-    const Rhythm& rhythm() const { return rhythm_; }
     uint32_t texture() const { return texture_; }
 
 private:

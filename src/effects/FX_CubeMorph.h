@@ -84,8 +84,6 @@ public:
     // The end-of-frame drift: the turn and the phase grow with the frame time.
     void drift(uint32_t delta_ms);
 
-    float phase() const { return phase_; }
-    const Rhythm& rhythm() const { return rhythm_; }
     uint32_t texture() const { return texture_; }
 
 private:

@@ -48,8 +48,6 @@ public:
     // previous one: angleY of the shared angles grows during a burst.
     void turn(uint32_t t, uint32_t dt);
 
-    const Rhythm& rhythm() const { return rhythm_; }
-    const uint8_t* heightField() const { return heightField_; }
     uint32_t texture() const { return texture_; }
 
 private:

@@ -34,10 +34,6 @@ public:
 
     uint32_t page() const { return page_; }
     uint32_t step() const { return step_; }
-    uint32_t lastStepTime() const { return lastStepTime_; }
-    float echoGrowth() const { return echoGrowth_; }
-    float lineY() const { return lineY_; }
-    uint32_t pageTexture(int p) const { return pageTextures_[p]; }
 
 private:
     uint32_t pageTextures_[kPages] = {};   // GL names, alive until the process ends

@@ -43,9 +43,7 @@ public:
     // After drawing: every bar takes the common step of music time t.
     void settle(uint32_t time_ms);
 
-    float linesPhase() const { return linesPhase_; }
     Vec3 offset(uint32_t i) const { return {offsetX_[i], offsetY_[i], offsetZ_[i]}; }
-    const Rhythm& rhythm() const { return rhythm_; }
 
 private:
     DemoContext& demo_;

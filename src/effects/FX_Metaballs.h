@@ -91,10 +91,6 @@ public:
     // The per-frame motion without any drawing: rhythm, ball clock, angleY.
     void advance(uint32_t time_ms, uint32_t delta_ms);
 
-    const Rhythm& rhythm() const { return rhythm_; }
-    float spinAngle() const { return spinAngle_; }
-    float motionTime() const { return motionTime_; }
-    const metaballs::MetaballMesh* mesh() const { return mesh_; }
     const Camera& camera() const { return camera_; }
 
 private:

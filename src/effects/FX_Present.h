@@ -33,8 +33,6 @@ public:
 
     uint32_t advances() const { return advances_; }
     uint32_t line() const { return line_; }
-    float echoGrowth() const { return echoGrowth_; }
-    float lineY() const { return lineY_; }
     uint32_t texture() const { return texture_; }
 
 private:

@@ -53,7 +53,6 @@ public:
     // The turn and spin rhythm of one frame; needs no GL.
     void advance(uint32_t t, uint32_t dt);
 
-    const Rhythm& rhythm() const { return rhythm_; }
     const Vec3* vertices() const { return vertices_; }
     const Camera& camera() const { return camera_; }
 

@@ -48,10 +48,7 @@ public:
     KnotShape shape() const;
     uint32_t p() const { return p_; }
     uint32_t q() const { return q_; }
-    float spinY() const { return spinY_; }
     bool flashing() const { return flashing_; }
-    const Rhythm& rhythm() const { return rhythm_; }
-    uint32_t triangleCount() const { return triangleCount_; }
     const Camera& camera() const { return camera_; }
 
 private:

@@ -57,7 +57,6 @@ public:
         return events;
     }
 
-    const RhythmTiming& timing() const { return timing_; }
 
     bool     spinning = false;    // inside a spin
     uint32_t lastBeatTime = 0;    // music time of the last spin start or end, ms

@@ -61,7 +61,6 @@ public:
     // Content that no longer loads leaves the show as it was, paused, with
     // the problem on stderr and in the window title.
     void requestReload() { reloadRequested_ = true; }
-    bool overlayShown() const { return overlayOn_; }
 
     const TimelineEntry* cursor() const { return scheduleCursor; }
 
@@ -85,7 +84,6 @@ public:
     // would have drawn without fast-forwarding.  renderFrame calls it by
     // itself, so a presented frame is always full size.
     void endFastForward();
-    bool fastForwarding() const { return fastForwarding_; }
 
     // Engine state, alive for the whole show.
     Schedule       schedule;

@@ -139,7 +139,6 @@ void MusicPlayer::startMusic(const char* musicName) {
         std::fprintf(stderr, "halvoren: music \"%s\" not found; the show runs without sound\n", name);
         return;
     }
-    musicMode_ = musicModeFor(name);
 
     std::string whyNot;
     decoder_ = openMusicDecoder(name, musicFile_->data(), musicFile_->size(), &whyNot);

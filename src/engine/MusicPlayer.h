@@ -69,11 +69,9 @@ public:
     void setPosition(uint32_t ms) override;
     bool isPlaying() const override;
 
-    MusicMode musicMode() const { return musicMode_; }
     // A decoder is feeding an open output (the silent stand-in counts).
     bool audible() const { return bufferFrames_ != 0; }
     // Frames between the last frame handed to the output and the speakers.
-    int outputLatencyFrames() const { return bufferFrames_; }
 
 private:
     // Opens the output, puts the music where the clock stands and starts it.
@@ -100,7 +98,6 @@ private:
     std::unique_ptr<AudioOutput> output_;
     TimeSource                   now_;
 
-    MusicMode                     musicMode_ = MusicMode::Module;
     std::unique_ptr<DataFile>     musicFile_;   // the bytes the decoder plays from
     std::unique_ptr<MusicDecoder> decoder_;     // null without sound
     int                           bufferFrames_ = 0;   // frames per output buffer; 0: none open

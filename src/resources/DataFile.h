@@ -57,7 +57,6 @@ public:
     uint32_t size() const { return size_; }
     uint32_t cursor() const { return cursor_; }
     Mode mode() const { return mode_; }
-    const char* archivePath() const { return archivePath_; }
     uint32_t bucketCount() const { return bucketCount_; }
 
     // Releases the bytes; the record may still be deleted afterwards.

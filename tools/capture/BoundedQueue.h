@@ -54,7 +54,6 @@ public:
         notEmpty_.notify_all();
     }
 
-    size_t capacity() const { return capacity_; }
     size_t peak() const {   // the most items it ever held at once
         const std::lock_guard<std::mutex> hold(lock_);
         return peak_;

@@ -44,7 +44,6 @@ public:
     // False when any write failed.
     bool finish();
 
-    bool failed() const { return failed_; }
     std::string error() const;                                   // the first failure, naming its file
     uint32_t framesDone() const;                                 // frames every output has written
     double waitMs() const { return waitUs_ / 1000.0; }           // submit's time spent on full queues
